@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test: the unit and integration tests, the parsers'
+# tests under AddressSanitizer and UndefinedBehaviorSanitizer, and a short run of every fuzz target.
+set -euo pipefail
+cd "$(dirname "$0")"
+source scripts/deps.sh
+quillan_ensure_packages "${quillan_build_packages[@]}" "${quillan_test_packages[@]}"
+
+jobs=$(nproc)
+echo "== build"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j "$jobs"
+
+echo "== tests"
+ctest --test-dir build --output-on-failure -j "$jobs"
+
+echo "== sanitizer build (address, undefined)"
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILLAN_SANITIZE=address,undefined \
+  -DQUILLAN_BENCH=OFF >/dev/null
+cmake --build build-asan -j "$jobs" --target quillan_platform_tests quillan_core_tests quillan_avi_tests quillan_dib_tests
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir build-asan --output-on-failure -j "$jobs" -R '^(Platform|Core|Avi|Dib|Vfw|Gdi|Ui|Win)' -E 'Corpus|Ffmpeg'
+
+echo "== fuzz (short runs on the seed corpus)"
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLAN_FUZZ=ON \
+  -DQUILLAN_TESTS=OFF -DQUILLAN_BENCH=OFF >/dev/null
+cmake --build build-fuzz -j "$jobs"
+fuzz_seconds=${QUILLAN_FUZZ_SECONDS:-20}
+for target in build-fuzz/fuzz/fuzz_*; do
+  [ -x "$target" ] || continue
+  name=$(basename "$target")
+  work="build-fuzz/corpus/$name"
+  mkdir -p "$work"
+  echo "-- $name (${fuzz_seconds}s)"
+  "$target" -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 -max_len=65536 "$work" "fuzz/seeds/${name#fuzz_}" \
+    >"build-fuzz/$name.log" 2>&1 || { tail -n 40 "build-fuzz/$name.log"; exit 1; }
+done
+echo "== all tests passed"
