@@ -21,9 +21,13 @@ cmake --build build-asan -j "$jobs"
 # The unit tests of every library; the codec corpus runs in the normal build only (slow under sanitizers).
 for t in build-asan/tests/quillan_*_tests; do
   echo "-- $(basename "$t")"
-  QUILLAN_TEST_WORK="$PWD/build-asan/test-work" ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-    "$t" --gtest_brief=1 --gtest_filter='-*Corpus*' | tail -n 3
-  [ "${PIPESTATUS[0]}" -eq 0 ] || { echo "sanitizer tests failed: $t"; exit 1; }
+  log="build-asan/$(basename "$t").log"
+  if QUILLAN_TEST_WORK="$PWD/build-asan/test-work" ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    "$t" --gtest_brief=1 --gtest_filter='-*Corpus*' >"$log" 2>&1; then
+    tail -n 1 "$log"
+  else
+    tail -n 80 "$log"; echo "sanitizer tests failed: $t"; exit 1
+  fi
 done
 
 echo "== fuzz (short runs on the seed corpus)"
