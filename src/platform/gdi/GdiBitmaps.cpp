@@ -1,0 +1,366 @@
+// Device bitmaps and DIB sections: creation, conversion from DIBs and back.
+#include "platform/gdi/Gdi.h"
+#include "platform/gdi/GdiState.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <new>
+
+namespace win {
+namespace gdi {
+namespace {
+
+// Bitmaps larger than this are refused rather than allocated.
+constexpr std::uint64_t kMaxImageBytes = std::uint64_t(1) << 30;
+constexpr LONG kMaxDimension = 1 << 16;
+// Header sizes beyond the largest known bitmap header are not headers.
+constexpr DWORD kMaxHeaderSize = 1024;
+
+bool validBpp(int bpp) {
+    return bpp == 1 || bpp == 4 || bpp == 8 || bpp == 16 || bpp == 24 || bpp == 32;
+}
+
+struct Layout {
+    int width = 0;
+    int height = 0;
+    bool topDown = false;
+    std::uint32_t stride = 0;
+};
+
+bool layoutOf(LONG width, LONG height, int bpp, Layout& out) {
+    if (width <= 0 || width > kMaxDimension || height == 0 || height < -kMaxDimension ||
+        height > kMaxDimension || !validBpp(bpp))
+        return false;
+    out.width = width;
+    out.height = height < 0 ? -height : height;
+    out.topDown = height < 0;
+    std::uint64_t stride = RowStride(std::uint64_t(width), bpp);
+    if (stride == 0 || stride * std::uint64_t(out.height) > kMaxImageBytes) return false;
+    out.stride = std::uint32_t(stride);
+    return true;
+}
+
+std::shared_ptr<std::uint8_t[]> allocPixels(std::size_t bytes, bool zero) {
+    std::uint8_t* p =
+        zero ? new (std::nothrow) std::uint8_t[bytes]() : new (std::nothrow) std::uint8_t[bytes];
+    return std::shared_ptr<std::uint8_t[]>(p);
+}
+
+RGBQUAD quad(const PALETTEENTRY& e) {
+    return RGBQUAD{e.peBlue, e.peGreen, e.peRed, 0};
+}
+
+// The pixel format a BITMAPINFO describes: bit count, bit-field masks (behind a 40-byte header, inside
+// a longer one) and the colour table (RGB values, or indices into dcPalette for DIB_PAL_COLORS).
+bool formatOf(const BITMAPINFO* info, UINT usage, const std::vector<PALETTEENTRY>& dcPalette, RowFormat& f) {
+    const BITMAPINFOHEADER& h = info->bmiHeader;
+    if (h.biSize < sizeof(BITMAPINFOHEADER) || h.biSize > kMaxHeaderSize || !validBpp(h.biBitCount))
+        return false;
+    f = RowFormat{};
+    f.bpp = h.biBitCount;
+    const auto* table = reinterpret_cast<const std::uint8_t*>(info) + h.biSize;
+    if (h.biCompression == BI_BITFIELDS) {
+        if (f.bpp != 16 && f.bpp != 32) return false;
+        const auto* masks = h.biSize >= 52 ? reinterpret_cast<const std::uint8_t*>(info) + 40 : table;
+        std::memcpy(f.masks, masks, sizeof f.masks);
+        if (!f.masks[0] || !f.masks[1] || !f.masks[2]) return false;
+        if (f.bpp == 16 && ((f.masks[0] | f.masks[1] | f.masks[2]) >> 16)) return false;
+        f.bitfields = true;
+        return true;
+    }
+    if (h.biCompression != BI_RGB) return false;
+    if (f.bpp > 8) return true;
+    const DWORD full = DWORD(1) << f.bpp;
+    if (h.biClrUsed > 256) return false;
+    const DWORD n = h.biClrUsed ? std::min(h.biClrUsed, full) : full;
+    f.colors.resize(n);
+    if (usage == DIB_PAL_COLORS) {
+        for (DWORD i = 0; i < n; ++i) {
+            WORD index;
+            std::memcpy(&index, table + 2 * i, sizeof index);
+            f.colors[i] = index < dcPalette.size() ? quad(dcPalette[index]) : RGBQUAD{0, 0, 0, 0};
+        }
+    } else {
+        std::memcpy(f.colors.data(), table, n * sizeof(RGBQUAD));
+    }
+    return true;
+}
+
+RowFormat formatOfData(const BitmapData& d, const State& s) {
+    RowFormat f;
+    f.bpp = d.bpp;
+    f.bitfields = d.compression == BI_BITFIELDS;
+    std::memcpy(f.masks, d.masks, sizeof f.masks);
+    if (d.device && d.bpp <= 8)
+        f.colors = s.DeviceColours(d.bpp);
+    else
+        f.colors = d.colors;
+    return f;
+}
+
+struct Image {
+    const std::uint8_t* bits;
+    std::uint32_t stride;
+    int height;
+    bool topDown;
+    // Address of the row `r` rows above the bottom of the picture.
+    const std::uint8_t* FromBottom(int r) const {
+        return bits + std::size_t(topDown ? height - 1 - r : r) * stride;
+    }
+};
+
+// Converts `rows` rows, the first being row `first` above the bottom of the source, into the target
+// rows starting at the bottom of the target. Row padding of the target is zeroed.
+void convertRows(const RowFormat& from, const Image& src, const RowFormat& to, const Image& dst, int width,
+                 int first, int rows, ColorMatcher* matcher) {
+    const bool copy = SameLayout(from, to);
+    const std::size_t used = std::size_t(RowStride(std::uint64_t(width), to.bpp));
+    const std::size_t pixelBytes = (std::size_t(width) * std::size_t(to.bpp) + 7) / 8;
+    std::vector<std::uint8_t> bgr(copy ? 0 : std::size_t(width) * 3);
+    for (int r = 0; r < rows; ++r) {
+        const std::uint8_t* in = src.FromBottom(first + r);
+        auto* out = const_cast<std::uint8_t*>(dst.FromBottom(r));
+        if (copy) {
+            std::memcpy(out, in, pixelBytes);
+        } else {
+            DecodeRow(from, in, width, bgr.data());
+            EncodeRow(to, bgr.data(), width, out, matcher);
+        }
+        std::memset(out + pixelBytes, 0, used - pixelBytes);
+    }
+}
+
+HBITMAP addBitmap(BitmapData data) {
+    State& s = State::Get();
+    auto lock = s.Lock();
+    BitmapObject object;
+    object.data = std::move(data);
+    return ToHandle<HBITMAP>(s.Add(std::move(object)));
+}
+
+std::vector<PALETTEENTRY> dcPaletteEntries(State& s, HDC hdc) {
+    DCObject* dc = s.Find<DCObject>(hdc);
+    if (!dc) return {};
+    auto* p = s.Find<PaletteObject>(dc->palette);
+    return p ? p->entries : std::vector<PALETTEENTRY>{};
+}
+
+BitmapData deviceBitmap(const Layout& l, int bpp) {
+    BitmapData d;
+    d.width = l.width;
+    d.height = l.height;
+    d.bpp = bpp;
+    d.stride = l.stride;
+    d.device = true;
+    if (bpp == 1) d.colors = {RGBQUAD{0, 0, 0, 0}, RGBQUAD{255, 255, 255, 0}};
+    return d;
+}
+
+// The colour table GetDIBits hands out for a target of 8 bits or less, and how many of its entries
+// are real colours (the rest are zero and never chosen).
+std::vector<RGBQUAD> tableFor(State& s, HDC hdc, int bpp, std::size_t& real) {
+    const std::size_t full = std::size_t(1) << bpp;
+    std::vector<RGBQUAD> table(full, RGBQUAD{0, 0, 0, 0});
+    DCObject* dc = s.Find<DCObject>(hdc);
+    auto* pal = dc ? s.Find<PaletteObject>(dc->palette) : nullptr;
+    if (pal && !s.IsStock(dc->palette)) {
+        real = std::min(full, pal->entries.size());
+        for (std::size_t i = 0; i < real; ++i)
+            table[i] = quad(pal->entries[i]);
+        return table;
+    }
+    real = full;
+    if (bpp == 1) {
+        table[1] = RGBQUAD{255, 255, 255, 0};
+    } else if (bpp == 4) {
+        const auto& st = StaticColours();
+        for (std::size_t i = 0; i < 16; ++i)
+            table[i] = quad(st[i < 8 ? i : i + 4]);
+    } else if (IsPaletteScreen()) {
+        for (std::size_t i = 0; i < 256; ++i)
+            table[i] = quad(s.systemPalette[i]);
+    } else {
+        // A colour cube of 8 levels of red and green and 4 of blue.
+        for (std::size_t k = 0; k < 256; ++k)
+            table[k] = RGBQUAD{BYTE(k / 64 * 64), BYTE(k / 8 % 8 * 32), BYTE(k % 8 * 32), 0};
+    }
+    return table;
+}
+
+} // namespace
+
+bool GetBitmapData(HBITMAP bitmap, BitmapData& out) {
+    State& s = State::Get();
+    auto lock = s.Lock();
+    auto* b = s.Find<BitmapObject>(bitmap);
+    if (!b || s.IsStock(bitmap)) return false;
+    out = b->data;
+    return true;
+}
+
+HBITMAP DuplicateBitmap(HBITMAP bitmap) {
+    BitmapData data;
+    if (!GetBitmapData(bitmap, data)) return nullptr;
+    auto copy = allocPixels(data.ImageSize(), false);
+    if (!copy) return nullptr;
+    std::memcpy(copy.get(), data.bits.get(), data.ImageSize());
+    data.bits = std::move(copy);
+    return addBitmap(std::move(data));
+}
+
+} // namespace gdi
+
+using namespace gdi;
+
+HBITMAP CreateCompatibleBitmap(HDC hdc, int width, int height) {
+    State::Target target;
+    {
+        State& s = State::Get();
+        auto lock = s.Lock();
+        if (!s.DescribeTarget(hdc, target)) return nullptr;
+        if (width == 0 || height == 0) return s.StockBitmap();
+    }
+    Layout l;
+    if (height < 0 || !layoutOf(width, height, target.bpp, l)) return nullptr;
+    BitmapData d = deviceBitmap(l, target.bpp);
+    d.bits = allocPixels(d.ImageSize(), true);
+    if (!d.bits) return nullptr;
+    return addBitmap(std::move(d));
+}
+
+HBITMAP CreateDIBitmap(HDC hdc, const BITMAPINFOHEADER* header, DWORD init, const void* bits,
+                       const BITMAPINFO* info, UINT usage) {
+    if (!header || header->biSize < sizeof(BITMAPINFOHEADER)) return nullptr;
+    State::Target target;
+    std::vector<PALETTEENTRY> dcPalette;
+    {
+        State& s = State::Get();
+        auto lock = s.Lock();
+        if (!s.DescribeTarget(hdc, target)) return nullptr;
+        dcPalette = dcPaletteEntries(s, hdc);
+    }
+    Layout l;
+    if (!layoutOf(header->biWidth, header->biHeight, target.bpp, l)) return nullptr;
+    BitmapData d = deviceBitmap(l, target.bpp);
+    const bool initialise = (init & CBM_INIT) != 0;
+    d.bits = allocPixels(d.ImageSize(), !initialise);
+    if (!d.bits) return nullptr;
+    if (initialise) {
+        RowFormat from;
+        Layout sl;
+        if (!bits || !info || !formatOf(info, usage, dcPalette, from) ||
+            !layoutOf(info->bmiHeader.biWidth, info->bmiHeader.biHeight, from.bpp, sl) ||
+            sl.width != l.width || sl.height != l.height)
+            return nullptr;
+        RowFormat to;
+        to.bpp = target.bpp;
+        ColorMatcher matcher(target.colours, target.indices);
+        Image src{static_cast<const std::uint8_t*>(bits), sl.stride, sl.height, sl.topDown};
+        Image dst{d.bits.get(), d.stride, d.height, false};
+        convertRows(from, src, to, dst, l.width, 0, l.height, target.bpp <= 8 ? &matcher : nullptr);
+    }
+    return addBitmap(std::move(d));
+}
+
+int GetDIBits(HDC hdc, HBITMAP bitmap, UINT start, UINT lines, LPVOID bits, BITMAPINFO* info, UINT usage) {
+    if (!info || info->bmiHeader.biSize < sizeof(BITMAPINFOHEADER)) return 0;
+    BITMAPINFOHEADER& h = info->bmiHeader;
+    BitmapData data;
+    RowFormat from;
+    std::vector<RGBQUAD> table;
+    std::size_t real = 0;
+    State& s = State::Get();
+    {
+        auto lock = s.Lock();
+        auto* b = s.Find<BitmapObject>(bitmap);
+        if (!s.Find<DCObject>(hdc) || !b) return 0;
+        data = b->data;
+        from = formatOfData(data, s);
+        const int bpp = h.biBitCount ? h.biBitCount : data.bpp;
+        if (bpp <= 8 && validBpp(bpp)) table = tableFor(s, hdc, bpp, real);
+    }
+    if (!bits) {
+        // Describe the bitmap only.
+        if (h.biBitCount == 0) h.biBitCount = WORD(data.bpp);
+        if (!validBpp(h.biBitCount)) return 0;
+        h.biWidth = data.width;
+        h.biHeight = data.height;
+        h.biPlanes = 1;
+        h.biCompression = BI_RGB;
+        h.biSizeImage =
+            DWORD(RowStride(std::uint64_t(data.width), h.biBitCount) * std::uint64_t(data.height));
+        return data.height;
+    }
+    RowFormat to;
+    Layout l;
+    if (h.biCompression == BI_BITFIELDS && h.biSize == sizeof(BITMAPINFOHEADER)) {
+        to.bitfields = true;
+        std::memcpy(to.masks, info->bmiColors, sizeof to.masks);
+    } else if (h.biCompression != BI_RGB) {
+        return 0;
+    }
+    to.bpp = h.biBitCount;
+    if (!layoutOf(h.biWidth, h.biHeight, to.bpp, l) || l.width != data.width) return 0;
+    if (start >= UINT(data.height)) return 0;
+    const int count =
+        int(std::min<std::uint64_t>({lines, std::uint64_t(data.height) - start, std::uint64_t(l.height)}));
+    std::unique_ptr<ColorMatcher> matcher;
+    if (to.bpp <= 8) {
+        to.colors = table;
+        std::vector<std::uint8_t> indices(real);
+        for (std::size_t i = 0; i < real; ++i)
+            indices[i] = std::uint8_t(i);
+        matcher = std::make_unique<ColorMatcher>(
+            std::vector<RGBQUAD>(table.begin(), table.begin() + long(real)), std::move(indices));
+        if (usage == DIB_PAL_COLORS) {
+            auto* words = reinterpret_cast<WORD*>(info->bmiColors);
+            for (std::size_t i = 0; i < table.size(); ++i)
+                words[i] = WORD(i);
+        } else {
+            std::memcpy(info->bmiColors, table.data(), table.size() * sizeof(RGBQUAD));
+        }
+    }
+    Image src{data.bits.get(), data.stride, data.height, data.topDown};
+    // Target rows: the `count` rows written are the lowest rows of the target picture.
+    Image dst{static_cast<std::uint8_t*>(bits), l.stride, l.height, l.topDown};
+    if (l.topDown) dst.bits += std::size_t(l.height - count) * l.stride, dst.height = count;
+    convertRows(from, src, to, dst, l.width, int(start), count, matcher.get());
+    if (h.biSizeImage == 0) h.biSizeImage = DWORD(std::uint64_t(l.stride) * std::uint64_t(l.height));
+    return count;
+}
+
+HBITMAP CreateDIBSection(HDC hdc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
+                         DWORD offset) {
+    if (bits) *bits = nullptr;
+    if (!info || section) return nullptr; // sections over file mappings are not supported
+    std::vector<PALETTEENTRY> dcPalette;
+    if (usage == DIB_PAL_COLORS) {
+        State& s = State::Get();
+        auto lock = s.Lock();
+        if (!s.Find<DCObject>(hdc)) return nullptr;
+        dcPalette = dcPaletteEntries(s, hdc);
+    }
+    RowFormat f;
+    Layout l;
+    if (!formatOf(info, usage, dcPalette, f) ||
+        !layoutOf(info->bmiHeader.biWidth, info->bmiHeader.biHeight, f.bpp, l))
+        return nullptr;
+    BitmapData d;
+    d.width = l.width;
+    d.height = l.height;
+    d.bpp = f.bpp;
+    d.stride = l.stride;
+    d.topDown = l.topDown;
+    d.compression = f.bitfields ? BI_BITFIELDS : BI_RGB;
+    std::memcpy(d.masks, f.masks, sizeof d.masks);
+    d.colors = std::move(f.colors);
+    d.bits = allocPixels(d.ImageSize(), true);
+    if (!d.bits) return nullptr;
+    void* address = d.bits.get();
+    HBITMAP handle = addBitmap(std::move(d));
+    if (bits) *bits = address;
+    return handle;
+}
+
+} // namespace win
