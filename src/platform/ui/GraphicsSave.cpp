@@ -16,6 +16,7 @@
 #include <climits>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/uio.h>
 #include <system_error>
 #include <unistd.h>
@@ -203,8 +204,16 @@ void TBitmap::SaveToFile(const std::string& path) const {
             iov.push_back({const_cast<std::uint8_t*>(plan.rows + std::size_t(y) * d.stride), d.stride});
     }
 
-    // A read-only file of that name is not replaced, just as it could not be overwritten.
-    if (::access(path.c_str(), W_OK) != 0 && errno != ENOENT) fail(path, errno);
+    // Only a regular file that could be overwritten is replaced: a read-only image stays, and a
+    // folder, device or pipe of that name is never swapped for a file.
+    struct stat existing;
+    if (::lstat(path.c_str(), &existing) == 0) {
+        if (S_ISDIR(existing.st_mode)) fail(path, EISDIR);
+        if (!S_ISREG(existing.st_mode)) fail(path, EEXIST);
+        if (::access(path.c_str(), W_OK) != 0) fail(path, errno);
+    } else if (errno != ENOENT) {
+        fail(path, errno);
+    }
     std::string temporary;
     int error = 0;
     int fd = createTemporary(path, temporary, error);
