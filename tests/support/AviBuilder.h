@@ -227,7 +227,8 @@ class AviBuilder {
             win::ByteReader r(s.format);
             r.skip(4);
             avih.dwWidth = DWORD(*r.i32());
-            avih.dwHeight = DWORD(*r.i32());
+            std::int32_t h = *r.i32();
+            avih.dwHeight = DWORD(h < 0 ? -h : h);
             break;
         }
         chunk("avih", &avih, sizeof avih);
