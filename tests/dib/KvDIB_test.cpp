@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -130,6 +131,157 @@ TEST_F(DisplayDepth, TwentyFourBitFrameGetsFixedPaletteAndExactLayout) {
                                                 4, 40, 80, 5, 50, 100, 6, 60, 120, 0, 0, 0};
         EXPECT_EQ(std::vector<std::uint8_t>(f.begin() + 1078, f.end()), rows);
     }
+}
+
+TEST_F(DisplayDepth, FramesWithoutColourTableHaveNoPalette) {
+    // 16- and 32-bit frames: no palette, no colour table, pixels at offset 54, at the display's depth.
+    for (int display : {16, 24, 32}) {
+        UseDisplay(display);
+        for (int bpp : {16, 32}) {
+            SCOPED_TRACE(std::to_string(display) + "/" + std::to_string(bpp));
+            Dib dib(3, 2, bpp);
+            EXPECT_EQ(kv::DIB_CreatePalette(dib.header), nullptr);
+            for (bool fields : {false, true}) {
+                auto f = saveFrame(dib.header, workDir("nopal") / "10000.BMP", fields);
+                const int b = fields ? 24 : display;
+                const std::uint32_t stride = std::uint32_t((3 * b + 31) / 32 * 4);
+                ASSERT_EQ(f.size(), 54u + 2 * stride);
+                EXPECT_EQ(u32(f, 10), 54u);
+                EXPECT_EQ(u16(f, 28), b);
+                EXPECT_EQ(u32(f, 34), 2 * stride);
+                EXPECT_EQ(u32(f, 46), 0u);
+            }
+        }
+    }
+}
+
+TEST_F(DisplayDepth, PaletteRule) {
+    UseDisplay(24);
+    // Own colours, read from behind the header.
+    Dib four(2, 2, 4, std::vector<RGBQUAD>(16, RGBQUAD{1, 2, 3, 0}));
+    HPALETTE p = kv::DIB_CreatePalette(four.header);
+    PALETTEENTRY e[16];
+    ASSERT_EQ(GetPaletteEntries(p, 0, 16, e), 16u);
+    EXPECT_EQ(e[15].peRed, 3);
+    EXPECT_EQ(e[15].peBlue, 1);
+    DeleteObject(p);
+    // On a palette screen 16 colours become the system palette's first and last eight entries.
+    UseDisplay(8);
+    p = kv::DIB_CreatePalette(four.header);
+    ASSERT_EQ(GetPaletteEntries(p, 0, 16, e), 16u);
+    EXPECT_EQ(e[1].peRed, 128); // dark red, system entry 1
+    EXPECT_EQ(e[8].peRed, 128); // system entry 248, grey
+    EXPECT_EQ(e[15].peGreen, 255);
+    DeleteObject(p);
+    // Bit-field masks are not colours.
+    Dib fields(2, 2, 16, {}, BI_BITFIELDS, {0xF800, 0x07E0, 0x001F});
+    fields.header->biClrUsed = 3;
+    EXPECT_EQ(kv::DIB_CreatePalette(fields.header), nullptr);
+}
+
+TEST_F(DisplayDepth, EightBitDisplayWritesFramePaletteAndIndices) {
+    UseDisplay(8);
+    // An 8-bit frame with three colours; pixels 2, 1, 0.
+    Dib dib(3, 1, 8, {{10, 20, 30, 0}, {0, 0, 200, 0}, {250, 0, 0, 0}});
+    dib.Row(0)[0] = 2, dib.Row(0)[1] = 1, dib.Row(0)[2] = 0;
+    auto f = saveFrame(dib.header, workDir("pal8") / "10000.BMP");
+    ASSERT_EQ(f.size(), 1078u + 4u);
+    EXPECT_EQ(u16(f, 28), 8u);
+    EXPECT_EQ(u32(f, 10), 1078u);
+    EXPECT_EQ(u32(f, 46), 256u);
+    const std::vector<std::uint8_t> table = {10, 20, 30, 0, 0, 0, 200, 0, 250, 0, 0, 0};
+    EXPECT_EQ(std::vector<std::uint8_t>(f.begin() + 54, f.begin() + 66), table);
+    EXPECT_TRUE(std::all_of(f.begin() + 66, f.begin() + 1078, [](std::uint8_t v) { return v == 0; }));
+    EXPECT_EQ(std::vector<std::uint8_t>(f.begin() + 1078, f.end()), (std::vector<std::uint8_t>{2, 1, 0, 0}));
+
+    // A 24-bit frame through the fixed palette: pure red (224 is the top level) becomes index 7.
+    Dib rgb(2, 1, 24);
+    rgb.Row(0)[2] = 224;                                         // red
+    rgb.Row(0)[3] = 192, rgb.Row(0)[4] = 32, rgb.Row(0)[5] = 64; // blue 192, green 32, red 64
+    f = saveFrame(rgb.header, workDir("pal8") / "10001.BMP");
+    ASSERT_EQ(f.size(), 1078u + 4u);
+    EXPECT_EQ(f[1078], 7);
+    EXPECT_EQ(f[1079], 3 * 64 + 1 * 8 + 2);
+    // Frames without palette use the system palette as it stands.
+    Dib plain(1, 1, 32);
+    plain.Row(0)[0] = 255, plain.Row(0)[1] = 255, plain.Row(0)[2] = 255;
+    f = saveFrame(plain.header, workDir("pal8") / "10002.BMP");
+    ASSERT_EQ(f.size(), 1078u + 4u);
+    EXPECT_EQ(f[1078], 255);
+    EXPECT_EQ(u32(f, 54 + 4 * 255), 0x00FFFFFFu);
+}
+
+TEST(DibToBitmap, HostileHeadersGiveNullAndNeverReadOutside) {
+    SetDisplayBitsPerPixelForTesting(24);
+    const std::size_t live = gdi::LiveObjectCount();
+    auto convert = [](const BITMAPINFOHEADER* h) {
+        HBITMAP b = reinterpret_cast<HBITMAP>(1);
+        HPALETTE p = reinterpret_cast<HPALETTE>(1);
+        kv::DIB_DIBToBitmap(h, b, p);
+        bool ok = b != nullptr;
+        DeleteObject(b);
+        DeleteObject(p);
+        return ok;
+    };
+    EXPECT_FALSE(convert(nullptr));
+    {
+        // biClrUsed 0 at 8 bits: the table is 256 entries long and the pixels follow it.
+        Dib dib(1, 1, 8, std::vector<RGBQUAD>(256, RGBQUAD{0, 0, 0, 0}));
+        dib.header->biClrUsed = 0;
+        reinterpret_cast<RGBQUAD*>(dib.header + 1)[9] = RGBQUAD{1, 2, 3, 0};
+        dib.pixels[0] = 9;
+        HBITMAP b;
+        HPALETTE p;
+        kv::DIB_DIBToBitmap(dib.header, b, p);
+        ASSERT_TRUE(b);
+        gdi::BitmapData d;
+        ASSERT_TRUE(gdi::GetBitmapData(b, d));
+        EXPECT_EQ(d.bits[0], 1);
+        EXPECT_EQ(d.bits[2], 3);
+        DeleteObject(b);
+        DeleteObject(p);
+    }
+    for (auto spoil : std::vector<void (*)(BITMAPINFOHEADER&)>{
+             [](BITMAPINFOHEADER& h) { h.biClrUsed = 300; },
+             [](BITMAPINFOHEADER& h) { h.biClrUsed = 0xFFFFFFFF; },
+             [](BITMAPINFOHEADER& h) { h.biWidth = 5000; },         // larger than the block
+             [](BITMAPINFOHEADER& h) { h.biHeight = -0x7FFFFFFF; }, // absurd height
+             [](BITMAPINFOHEADER& h) { h.biSize = 0x10000; },
+             [](BITMAPINFOHEADER& h) { h.biSize = 39; },
+             [](BITMAPINFOHEADER& h) { h.biPlanes = 0; },
+             [](BITMAPINFOHEADER& h) { h.biSizeImage = 1; }, // claims fewer pixel bytes than needed
+             [](BITMAPINFOHEADER& h) { h.biCompression = BI_RLE8; },
+         }) {
+        Dib dib(4, 4, 8, std::vector<RGBQUAD>(256, RGBQUAD{0, 0, 0, 0}));
+        spoil(*dib.header);
+        EXPECT_FALSE(convert(dib.header));
+        EXPECT_EQ(kv::DIB_CreatePalette(dib.header), nullptr);
+    }
+    EXPECT_EQ(gdi::LiveObjectCount(), live);
+    SetDisplayBitsPerPixelForTesting(0);
+}
+
+TEST(DibToBitmap, LongerHeadersKeepTheirTablesAndMasksInPlace) {
+    SetDisplayBitsPerPixelForTesting(24);
+    // A 124-byte header with bit fields: the masks are inside the header, the pixels right behind it.
+    const std::size_t size = 124 + 4;
+    auto* block = static_cast<std::uint8_t*>(GlobalAllocPtr(GHND, size));
+    BITMAPINFOHEADER h{124, 1, 1, 1, 16, BI_BITFIELDS, 4, 0, 0, 0, 0};
+    std::memcpy(block, &h, 40);
+    const DWORD masks[3] = {0xF800, 0x07E0, 0x001F};
+    std::memcpy(block + 40, masks, 12);
+    block[124] = 0x00, block[125] = 0xF8; // pure red in 5-6-5
+    HBITMAP b;
+    HPALETTE p;
+    kv::DIB_DIBToBitmap(reinterpret_cast<BITMAPINFOHEADER*>(block), b, p);
+    ASSERT_TRUE(b);
+    EXPECT_EQ(p, nullptr);
+    gdi::BitmapData d;
+    ASSERT_TRUE(gdi::GetBitmapData(b, d));
+    EXPECT_EQ(std::vector<int>(d.bits.get(), d.bits.get() + 3), (std::vector<int>{0, 0, 255}));
+    DeleteObject(b);
+    GlobalFreePtr(block);
+    SetDisplayBitsPerPixelForTesting(0);
 }
 
 } // namespace
