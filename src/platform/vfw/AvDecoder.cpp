@@ -1,0 +1,264 @@
+#include "platform/vfw/AvDecoder.h"
+
+#include "platform/vfw/AvFrameConvert.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/error.h>
+#include <libavutil/mem.h>
+}
+
+#include <cstring>
+#include <deque>
+
+namespace win::vfw {
+namespace {
+
+std::string avErrorText(int code) {
+    char buf[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(code, buf, sizeof buf);
+    return buf;
+}
+
+// Decodes through libavcodec. Samples are sent as packets tagged with their index; each frame that
+// comes out fills one "slot" (a sample position): the slot its tag names, or, for decoders that
+// reorder (B-frames, packed B-frames), the earliest slot still waiting, since output comes in
+// display order. Slots without a picture of their own (dropped or undecodable samples) show the
+// picture before them. Sequential reading keeps one decoding session going; going back, or ahead past
+// a key frame, starts a new session at the key frame.
+class AvDecoder final : public FrameDecoder {
+  public:
+    AvDecoder(const SourceFormat& source, SampleReader& reader, OutputDib& out)
+        : m_source(source), m_reader(reader), m_convert(out) {}
+    ~AvDecoder() override;
+
+    bool open(std::string& error);
+    bool decode(LONG pos) override;
+
+  private:
+    void restart(LONG key);
+    bool resolved(LONG pos) const;
+    void feed();
+    void receive(LONG pos);
+    void place(LONG pos);
+    void attachPalette(LONG pos);
+
+    const SourceFormat& m_source;
+    SampleReader& m_reader;
+    AvFrameConvert m_convert;
+    AVCodecContext* m_ctx = nullptr;
+    AVPacket* m_packet = nullptr;
+    AVFrame* m_received = nullptr;
+    AVFrame* m_current = nullptr; // the latest picture at or before the wanted frame
+    AVFrame* m_ahead = nullptr;   // a picture for a later frame, received early
+    LONG m_currentSlot = -1;
+    LONG m_aheadSlot = -1;
+    std::deque<LONG> m_pending; // slots sent to the decoder that have no picture yet, ascending
+    bool m_active = false;
+    LONG m_sessionStart = 0;
+    LONG m_nextFeed = 0;
+    bool m_canReceive = false;
+    bool m_draining = false;
+    bool m_eof = false;
+    bool m_sendPalette = false;
+    std::vector<RGBQUAD> m_palette;
+    unsigned m_session = 0;
+    unsigned m_shownSession = ~0u;
+    LONG m_shownSlot = -1;
+};
+
+AvDecoder::~AvDecoder() {
+    av_frame_free(&m_received);
+    av_frame_free(&m_current);
+    av_frame_free(&m_ahead);
+    av_packet_free(&m_packet);
+    avcodec_free_context(&m_ctx);
+}
+
+bool AvDecoder::open(std::string& error) {
+    const auto id = AVCodecID(avCodecForCompression(m_source.compression));
+    const AVCodec* codec = id == AV_CODEC_ID_NONE ? nullptr : avcodec_find_decoder(id);
+    if (!codec) {
+        error = "unsupported compression '" + fourccText(m_source.compression) + "'";
+        return false;
+    }
+    m_ctx = avcodec_alloc_context3(codec);
+    m_packet = av_packet_alloc();
+    m_received = av_frame_alloc();
+    m_current = av_frame_alloc();
+    m_ahead = av_frame_alloc();
+    if (!m_ctx || !m_packet || !m_received || !m_current || !m_ahead) {
+        error = "out of memory";
+        return false;
+    }
+    m_ctx->codec_tag = m_source.header.biCompression;
+    m_ctx->width = m_source.width;
+    m_ctx->height = m_source.height; // MJPEG tells two-field frames apart by the container height
+    m_ctx->bits_per_coded_sample = m_source.bpp;
+    if (!m_source.extradata.empty()) {
+        const std::size_t n = m_source.extradata.size();
+        m_ctx->extradata = static_cast<std::uint8_t*>(av_mallocz(n + AV_INPUT_BUFFER_PADDING_SIZE));
+        if (!m_ctx->extradata) {
+            error = "out of memory";
+            return false;
+        }
+        std::memcpy(m_ctx->extradata, m_source.extradata.data(), n);
+        m_ctx->extradata_size = int(n);
+    }
+    m_ctx->thread_count = 0; // one thread per core
+    m_ctx->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
+    const int rc = avcodec_open2(m_ctx, codec, nullptr);
+    if (rc < 0) {
+        error = "the '" + fourccText(m_source.compression) + "' decoder cannot be opened: " + avErrorText(rc);
+        return false;
+    }
+    m_palette = m_source.palette;
+    return true;
+}
+
+void AvDecoder::restart(LONG key) {
+    if (m_active) avcodec_flush_buffers(m_ctx);
+    av_frame_unref(m_current);
+    av_frame_unref(m_ahead);
+    m_currentSlot = m_aheadSlot = -1;
+    m_pending.clear();
+    m_active = true;
+    m_sessionStart = m_nextFeed = key;
+    m_canReceive = m_draining = m_eof = false;
+    m_sendPalette = m_source.paletted() && !m_palette.empty();
+    ++m_session;
+}
+
+// Every slot up to pos has its picture, or none can come any more.
+bool AvDecoder::resolved(LONG pos) const {
+    if (m_aheadSlot >= 0 || m_currentSlot == pos || m_eof) return true;
+    return m_nextFeed > pos && (m_pending.empty() || m_pending.front() > pos);
+}
+
+// The palette goes with the first packet of a session and with every packet after a palette change.
+void AvDecoder::attachPalette(LONG pos) {
+    if (!m_source.paletted() || m_palette.empty()) return;
+    if (m_reader.formatChanges()) {
+        auto palette = m_reader.paletteAt(pos);
+        if (palette && !palette->empty() && !samePalette(*palette, m_palette)) {
+            m_palette = std::move(*palette);
+            m_sendPalette = true;
+        }
+    }
+    if (!m_sendPalette) return;
+    auto* side = reinterpret_cast<std::uint32_t*>(
+        av_packet_new_side_data(m_packet, AV_PKT_DATA_PALETTE, AVPALETTE_SIZE));
+    if (!side) return;
+    for (std::size_t i = 0; i < 256; ++i) {
+        const RGBQUAD q = i < m_palette.size() ? m_palette[i] : RGBQUAD{0, 0, 0, 0};
+        side[i] =
+            0xFF000000u | (std::uint32_t(q.rgbRed) << 16) | (std::uint32_t(q.rgbGreen) << 8) | q.rgbBlue;
+    }
+    m_sendPalette = false;
+}
+
+// Sends the next sample, or the end-of-stream marker after the last. Dropped (empty) samples are not
+// sent: an empty packet would mean the end of the stream. Samples that cannot be read or that the
+// decoder refuses are passed over.
+void AvDecoder::feed() {
+    if (m_nextFeed >= m_reader.end()) {
+        if (!m_draining) avcodec_send_packet(m_ctx, nullptr);
+        m_draining = true;
+        m_canReceive = true;
+        return;
+    }
+    const LONG p = m_nextFeed++;
+    auto data = m_reader.read(p, AV_INPUT_BUFFER_PADDING_SIZE);
+    if (!data || data->empty()) return;
+    m_packet->data = const_cast<std::uint8_t*>(data->data());
+    m_packet->size = int(data->size());
+    m_packet->pts = m_packet->dts = p;
+    attachPalette(p);
+    const int rc = avcodec_send_packet(m_ctx, m_packet);
+    av_packet_unref(m_packet);
+    if (rc == AVERROR(EAGAIN)) {
+        m_nextFeed = p; // the decoder wants its output taken first; send this sample again then
+    } else if (rc >= 0) {
+        m_pending.push_back(p);
+    }
+    m_canReceive = true;
+}
+
+void AvDecoder::receive(LONG pos) {
+    const int rc = avcodec_receive_frame(m_ctx, m_received);
+    if (rc == AVERROR_EOF) {
+        m_eof = true;
+        m_canReceive = false;
+    } else if (rc < 0) {
+        m_canReceive = false;
+        if (m_draining) m_eof = true;
+    } else {
+        place(pos);
+    }
+}
+
+// Assigns the received picture to its slot: the current picture when the slot is at or before pos,
+// else the picture kept for later.
+void AvDecoder::place(LONG pos) {
+    if (m_pending.empty()) {
+        av_frame_unref(m_received);
+        return;
+    }
+    std::int64_t tag =
+        m_received->pts != AV_NOPTS_VALUE ? m_received->pts : m_received->best_effort_timestamp;
+    LONG slot;
+    if (m_ctx->has_b_frames > 0 || tag < m_pending.front() || tag > m_pending.back()) {
+        slot = m_pending.front();
+        m_pending.pop_front();
+    } else {
+        slot = LONG(tag);
+        while (!m_pending.empty() && m_pending.front() <= slot)
+            m_pending.pop_front();
+    }
+    AVFrame* target = slot <= pos ? m_current : m_ahead;
+    av_frame_unref(target);
+    av_frame_move_ref(target, m_received);
+    (slot <= pos ? m_currentSlot : m_aheadSlot) = slot;
+}
+
+bool AvDecoder::decode(LONG pos) {
+    const LONG key = m_reader.keyFrameAtOrBefore(pos);
+    if (!m_active || pos < m_sessionStart || pos < m_currentSlot || key > m_nextFeed) restart(key);
+    if (m_aheadSlot >= 0 && m_aheadSlot <= pos) {
+        av_frame_unref(m_current);
+        av_frame_move_ref(m_current, m_ahead);
+        m_currentSlot = m_aheadSlot;
+        m_aheadSlot = -1;
+    }
+    while (!resolved(pos)) {
+        if (m_canReceive)
+            receive(pos);
+        else if (m_draining)
+            m_eof = true;
+        else
+            feed();
+    }
+    if (m_currentSlot < 0) return frameError(pos, "the frame cannot be decoded");
+    if (m_shownSession == m_session && m_shownSlot == m_currentSlot) return true;
+    if (!m_convert.convert(m_current)) return frameError(pos, "the decoded picture cannot be converted");
+    m_shownSession = m_session;
+    m_shownSlot = m_currentSlot;
+    return true;
+}
+
+} // namespace
+
+int avCodecForCompression(DWORD compression) {
+    const AVCodecTag* const tables[] = {avformat_get_riff_video_tags(), nullptr};
+    return int(av_codec_get_id(tables, compression));
+}
+
+std::unique_ptr<FrameDecoder> makeAvDecoder(const SourceFormat& source, SampleReader& reader, OutputDib& out,
+                                            std::string& error) {
+    auto decoder = std::make_unique<AvDecoder>(source, reader, out);
+    if (!decoder->open(error)) return nullptr;
+    return decoder;
+}
+
+} // namespace win::vfw
