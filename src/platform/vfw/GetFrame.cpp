@@ -145,18 +145,3 @@ HRESULT AVIStreamGetFrameClose(PGETFRAME frame) {
 
 } // namespace win
 
-// The error detail belongs to the AVIFile library as a whole. These definitions are weak so that the
-// container side may own the one definition; until it does, the decompressor's details land here.
-namespace win {
-namespace {
-thread_local std::string t_errorDetail;
-} // namespace
-
-[[gnu::weak]] const std::string& AVILastErrorDetail() {
-    return t_errorDetail;
-}
-[[gnu::weak]] void AVISetLastErrorDetail(std::string detail) {
-    t_errorDetail = std::move(detail);
-}
-
-} // namespace win
