@@ -33,8 +33,8 @@ struct Dib {
             40, width, height, 1, WORD(bpp), compression, DWORD(stride * rows), 0, 0, DWORD(colours.size()),
             0};
         auto* p = reinterpret_cast<std::uint8_t*>(header) + 40;
-        std::memcpy(p, masks.data(), masks.size() * 4);
-        std::memcpy(p + masks.size() * 4, colours.data(), colours.size() * 4);
+        std::copy(masks.begin(), masks.end(), reinterpret_cast<DWORD*>(p));
+        std::copy(colours.begin(), colours.end(), reinterpret_cast<RGBQUAD*>(p + masks.size() * 4));
         pixels = p + table;
         this->stride = stride;
     }

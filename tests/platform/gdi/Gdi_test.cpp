@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -212,8 +213,9 @@ TEST_F(Screen, DecoderFormatsConvertToTheScreenDepth) {
             BITMAPINFOHEADER h{
                 40, 2, 2 * sign, 1, WORD(c.bpp), c.compression, 0, 0, 0, DWORD(c.colours.size()), 0};
             std::memcpy(dib.data(), &h, 40);
-            std::memcpy(dib.data() + 40, c.masks.data(), 4 * c.masks.size());
-            std::memcpy(dib.data() + 40 + 4 * c.masks.size(), c.colours.data(), 4 * c.colours.size());
+            std::copy(c.masks.begin(), c.masks.end(), reinterpret_cast<DWORD*>(dib.data() + 40));
+            std::copy(c.colours.begin(), c.colours.end(),
+                      reinterpret_cast<RGBQUAD*>(dib.data() + 40 + 4 * c.masks.size()));
             // Two identical rows, so the picture is the same in either order.
             std::vector<std::uint8_t> bits = c.row;
             bits.insert(bits.end(), c.row.begin(), c.row.end());
