@@ -222,6 +222,14 @@ TEST_F(Bitmap, SpecialFilesAreNotReplaced) {
     EXPECT_TRUE(fs::is_directory(dir / "folder.BMP"));
     EXPECT_TRUE(fs::is_fifo(dir / "pipe.BMP"));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2);
+    // The message names the file and the system's reason.
+    const std::string missing = (dir / "missing" / "10000.BMP").string();
+    try {
+        b.SaveToFile(missing);
+        ADD_FAILURE() << "no exception";
+    } catch (const host::EFCreateError& e) {
+        EXPECT_EQ(e.Message(), "Cannot create file \"" + missing + "\". No such file or directory");
+    }
 }
 
 TEST_F(Bitmap, SharedCopiesSaveOnAnotherThreadWhileTheOriginalChanges) {
