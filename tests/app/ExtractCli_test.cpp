@@ -17,10 +17,11 @@ const std::string kTool = QUILLAN_EXTRACT_PATH;
 // A 12-frame uncompressed clip, made once.
 fs::path clip() {
     fs::path file = workDir("cli") / "clip.avi";
-    if (!fs::exists(file))
+    if (!fs::exists(file)) {
         EXPECT_EQ(run("ffmpeg -hide_banner -loglevel error -y -f lavfi -i testsrc2=size=64x48:rate=25 -frames:v 12 "
                       "-c:v rawvideo -pix_fmt bgr24 " + quote(file)),
                   0);
+    }
     return file;
 }
 

@@ -51,9 +51,11 @@ public:
 fs::path makeCorpusFile(const CorpusCase& c) {
     fs::path file = workDir("corpus") / (std::string(c.name) + ".avi");
     if (fs::exists(file)) return file;
-    std::string cmd = "ffmpeg -hide_banner -loglevel error -y -f lavfi -i testsrc2=size=" + std::to_string(c.width) + "x" +
-                      std::to_string(c.height) + ":rate=25 ";
+    // The test source makes even sizes only: odd ones are cropped from the next even size.
+    std::string cmd = "ffmpeg -hide_banner -loglevel error -y -f lavfi -i testsrc2=size=" +
+                      std::to_string((c.width + 1) & ~1) + "x" + std::to_string((c.height + 1) & ~1) + ":rate=25 ";
     if (c.withAudio) cmd += "-f lavfi -i sine=frequency=440:sample_rate=22050 -c:a pcm_s16le -ac 1 ";
+    if ((c.width | c.height) & 1) cmd += "-vf format=bgr24,crop=" + std::to_string(c.width) + ":" + std::to_string(c.height) + ":0:0 ";
     cmd += "-frames:v " + std::to_string(c.frames) + " " + c.encode + " " + quote(file.string() + ".tmp.avi") +
            " && mv " + quote(file.string() + ".tmp.avi") + " " + quote(file);
     EXPECT_EQ(run(cmd), 0) << cmd;
