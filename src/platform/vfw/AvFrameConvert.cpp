@@ -29,9 +29,23 @@ int swsColourspace(int colorspace) {
     }
 }
 
-bool isFullRangeFormat(int format) {
-    return format == AV_PIX_FMT_YUVJ420P || format == AV_PIX_FMT_YUVJ422P || format == AV_PIX_FMT_YUVJ444P ||
-           format == AV_PIX_FMT_YUVJ440P || format == AV_PIX_FMT_YUVJ411P;
+// The full-range "J" formats are their plain YUV layouts with the range set separately; libswscale
+// wants them given that way.
+int plainYuvFormat(int format) {
+    switch (format) {
+    case AV_PIX_FMT_YUVJ420P:
+        return AV_PIX_FMT_YUV420P;
+    case AV_PIX_FMT_YUVJ422P:
+        return AV_PIX_FMT_YUV422P;
+    case AV_PIX_FMT_YUVJ444P:
+        return AV_PIX_FMT_YUV444P;
+    case AV_PIX_FMT_YUVJ440P:
+        return AV_PIX_FMT_YUV440P;
+    case AV_PIX_FMT_YUVJ411P:
+        return AV_PIX_FMT_YUV411P;
+    default:
+        return format;
+    }
 }
 
 AVPixelFormat dibPixelFormat(PixelLayout layout) {
@@ -56,15 +70,16 @@ AvFrameConvert::~AvFrameConvert() {
 // Gets a scaler for this frame's size and format into the output, and sets the YUV matrix and range
 // whenever the context is new or the frame's tagging changed.
 bool AvFrameConvert::prepare(const AVFrame* f, int dstFormat) {
-    SwsContext* ctx = sws_getCachedContext(m_sws, f->width, f->height, AVPixelFormat(f->format),
+    const int srcFormat = plainYuvFormat(f->format);
+    SwsContext* ctx = sws_getCachedContext(m_sws, f->width, f->height, AVPixelFormat(srcFormat),
                                            m_out.width(), m_out.height(), AVPixelFormat(dstFormat),
                                            SWS_BICUBIC, nullptr, nullptr, nullptr);
     if (!ctx) return false;
-    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(AVPixelFormat(f->format));
+    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(AVPixelFormat(srcFormat));
     const bool yuv =
         desc && !(desc->flags & (AV_PIX_FMT_FLAG_RGB | AV_PIX_FMT_FLAG_PAL)) && desc->nb_components >= 3;
     const int cs = swsColourspace(f->colorspace);
-    const int full = f->color_range == AVCOL_RANGE_JPEG || isFullRangeFormat(f->format) ? 1 : 0;
+    const int full = f->color_range == AVCOL_RANGE_JPEG || srcFormat != f->format ? 1 : 0;
     if (yuv && (ctx != m_sws || cs != m_colorspace || full != m_fullRange)) {
         const int* coefficients = sws_getCoefficients(cs);
         sws_setColorspaceDetails(ctx, coefficients, full, sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16,

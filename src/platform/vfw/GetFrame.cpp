@@ -144,4 +144,3 @@ HRESULT AVIStreamGetFrameClose(PGETFRAME frame) {
 }
 
 } // namespace win
-
