@@ -7,7 +7,9 @@
 #include "platform/win/ByteReader.h"
 #include "platform/win/WinTypes.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -51,6 +53,10 @@ struct Options {
     bool moviSizeZero = false;          // unfinished file: movi size 0
     DWORD avihTotalFrames = 0xFFFFFFFF; // 0xFFFFFFFF: the real count
     DWORD avihMicroSecPerFrame = 100000;
+    // OpenDML: a hole of this many bytes (filled with JUNK chunks) before the first AVIX, so that later
+    // chunks lie above 4 GB. build() then returns the bytes without the hole; writeFile() puts them on
+    // disk as a sparse file.
+    std::uint64_t gapBeforeAvix = 0;
 };
 
 class AviBuilder {
@@ -136,6 +142,7 @@ class AviBuilder {
     std::vector<std::uint8_t> build() {
         win::ByteWriter w;
         m_w = &w;
+        m_shift = 0;
         m_indxPos.assign(streams.size(), 0);
         std::size_t riff = begin("RIFF", "AVI ");
         writeHeaders();
@@ -151,6 +158,10 @@ class AviBuilder {
             std::size_t count =
                 options.openDml && options.chunksPerRiff ? options.chunksPerRiff : chunks.size();
             std::size_t end = std::min(chunks.size(), next + count);
+            if (!first && options.gapBeforeAvix && !m_shift) {
+                m_gapAt = w.size();
+                m_shift = options.gapBeforeAvix;
+            }
             std::size_t riffAt = first ? riff : begin("RIFF", "AVIX");
             std::size_t movi = begin("LIST", "movi");
             writeChunks(next, end);
@@ -164,6 +175,28 @@ class AviBuilder {
         if (options.openDml) patchSuperIndexes(slots);
         m_w = nullptr;
         return w.buffer();
+    }
+
+    // Writes built bytes to path, with the hole of gapBeforeAvix as JUNK chunks that take no disk space.
+    bool writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes) const {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        std::size_t head = m_shift ? m_gapAt : bytes.size();
+        out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(head));
+        std::uint64_t pos = head, left = m_shift;
+        while (left > 0) {
+            std::uint64_t size = std::min<std::uint64_t>(left - 8, 0x7FFFFFF0);
+            if (left - 8 - size < 8) size = left - 8; // no room for another header: take it all
+            win::ByteWriter h;
+            h.fourcc("JUNK");
+            h.u32(DWORD(size));
+            out.seekp(std::streamoff(pos));
+            out.write(reinterpret_cast<const char*>(h.buffer().data()), 8);
+            pos += 8 + size;
+            left -= 8 + size;
+        }
+        out.seekp(std::streamoff(pos));
+        out.write(reinterpret_cast<const char*>(bytes.data() + head), std::streamsize(bytes.size() - head));
+        return bool(out);
     }
 
   private:
@@ -271,7 +304,7 @@ class AviBuilder {
             std::string id = chunkId(c);
             w.bytes(id.data(), 4);
             w.u32(DWORD(c.data.size()));
-            c.dataPos = w.size();
+            c.dataPos = w.size() + m_shift;
             w.bytes(c.data.data(), c.data.size());
             if ((c.data.size() & 1) && options.padOddChunks) w.u8(0);
             if (options.recEvery && (++inRec == options.recEvery || i + 1 == to)) {
@@ -308,7 +341,7 @@ class AviBuilder {
             if (mine.empty()) continue;
             bool field = options.fieldIndex && streams[s].header.fccType == fcc("vids");
             std::uint64_t base = mine.front()->dataPos - 8;
-            std::size_t at = w.size();
+            std::uint64_t at = w.size() + m_shift;
             std::string ix = std::string("ix") + (s < 10 ? "0" : "") + std::to_string(s);
             w.bytes(ix.data(), 4);
             std::size_t entry = field ? 12 : 8;
@@ -326,7 +359,7 @@ class AviBuilder {
                 w.u32(DWORD(c->data.size()) | (c->key && !c->data.empty() ? 0 : 0x80000000u));
                 if (field) w.u32(DWORD(c->dataPos - base + c->data.size() / 2));
             }
-            slots[s].push_back({at, DWORD(w.size() - at), DWORD(mine.size())});
+            slots[s].push_back({at, DWORD(w.size() + m_shift - at), DWORD(mine.size())});
         }
     }
 
@@ -346,6 +379,8 @@ class AviBuilder {
     }
 
     win::ByteWriter* m_w = nullptr;
+    std::uint64_t m_shift = 0; // hole before the current position (gapBeforeAvix)
+    std::size_t m_gapAt = 0;
     std::vector<std::size_t> m_indxPos;
 };
 

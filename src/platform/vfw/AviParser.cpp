@@ -187,8 +187,8 @@ AviResult<AviLayout> walkTopLevel(const AviSource& src, AviFileModel& model) {
     pos = std::uint64_t(8) + riff->size + (riff->size & 1);
     for (int i = 0; !layout.unfinished && pos + 12 <= fileSize && i < 1 << 20; ++i) {
         auto h = readRiffHeader(src, pos);
-        if (!h || h->id != kRiff) break;
-        if (h->form == kAvix) layout.hasAvix = true;
+        if (!h || !aviValidFourcc(h->id)) break; // JUNK between RIFFs is skipped, garbage ends the walk
+        if (h->id == kRiff && h->form == kAvix) layout.hasAvix = true;
         if (h->dataPos() + h->size > fileSize) layout.cut = true;
         pos = h->paddedEnd();
     }

@@ -122,3 +122,34 @@ TEST(AviIndexChoice, IndexPointingElsewhereIsRebuiltByScanning) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(AviLarge, OpenDmlChunksAboveFourGigabytes) {
+    AviBuilder b = sampleFile(kLayouts[0]);
+    b.options.openDml = true;
+    b.options.idx1 = Idx1::None;
+    b.options.chunksPerRiff = 6;
+    b.options.gapBeforeAvix = (std::uint64_t(9) << 29) + 12; // 4.5 GB
+    auto bytes = b.build();
+    auto path = (workDir() / "above-4gb.avi").string();
+    if (!b.writeFile(path, bytes)) GTEST_SKIP() << "cannot write a sparse file here";
+    PAVIFILE f = nullptr;
+    HRESULT rc = AVIFileOpenA(&f, path.c_str(), OF_READ, nullptr);
+    FilePtr file(f);
+    std::filesystem::remove(path);
+    ASSERT_EQ(rc, AVIERR_OK) << AVILastErrorDetail();
+    EXPECT_EQ(static_cast<AviFile*>(file.get())->model().indexSource, AviFileModel::IndexSource::OpenDml);
+    auto video = stream(file.get(), streamtypeVIDEO, 0);
+    ASSERT_EQ(AVIStreamLength(video.get()), 9);
+    ASSERT_GT(b.chunks.back().dataPos, std::uint64_t(1) << 32);
+    for (LONG i = 0; i < 9; ++i) {
+        const Chunk* c = nullptr;
+        int k = -1;
+        for (auto& x : b.chunks)
+            if (x.stream == 0 && ++k == i) c = &x;
+        EXPECT_EQ(*sample(video.get(), i), c->data) << i;
+    }
+}
+
+} // namespace
