@@ -81,8 +81,9 @@ void expectVideoMatches(IAVIFile* file, const std::vector<Packet>& packets, bool
         ASSERT_LT(k, packets.size());
         EXPECT_EQ(data->size(), packets[k].size) << "frame " << i;
         EXPECT_EQ(adler32(*data), packets[k].hash) << "frame " << i;
-        if (checkKeys)
+        if (checkKeys) {
             EXPECT_EQ(AVIStreamFindSample(s.get(), i, FIND_PREV | FIND_KEY) == i, packets[k].key) << i;
+        }
         ++k;
     }
     EXPECT_EQ(k, packets.size());
