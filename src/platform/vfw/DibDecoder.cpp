@@ -8,8 +8,9 @@ namespace {
 // How many damaged samples a raw decoder steps back over to find a good picture before giving up.
 constexpr int kMaxDamagedBacktrack = 64;
 
-bool sameLayout(const SourceFormat& s, const OutputFormat& o) {
-    if (s.kind != SourceKind::Raw || s.topDown != o.topDown) return false;
+// Source rows are byte for byte output rows (the row order may still differ).
+bool samePixels(const SourceFormat& s, const OutputFormat& o) {
+    if (s.kind != SourceKind::Raw) return false;
     switch (o.layout) {
     case PixelLayout::Rgb24:
         return s.bpp == 24;
@@ -90,7 +91,8 @@ RleResult decodeRle(std::span<const std::uint8_t> data, bool fourBit, std::uint8
 DibDecoder::DibDecoder(const SourceFormat& source, SampleReader& reader, OutputDib& out)
     : m_source(source), m_reader(reader), m_out(out), m_converter(source.bpp, source.masks, out.format()),
       m_palette(source.palette) {
-    m_direct = sameLayout(source, out.format());
+    m_samePixels = samePixels(source, out.format());
+    m_direct = m_samePixels && source.topDown == out.format().topDown;
     m_converter.setPalette(m_palette);
     if (out.format().palette == OutputPalette::Source) out.setPalette(m_palette);
     if (source.kind != SourceKind::Raw)
@@ -109,7 +111,8 @@ void DibDecoder::updatePalette(LONG pos) {
     m_palette = std::move(*palette);
     m_converter.setPalette(m_palette);
     if (m_out.format().palette == OutputPalette::Source) m_out.setPalette(m_palette);
-    m_direct = sameLayout(m_source, m_out.format()) && m_palette.size() == 256;
+    m_samePixels = samePixels(m_source, m_out.format()) && m_palette.size() == 256;
+    m_direct = m_samePixels && m_source.topDown == m_out.format().topDown;
     m_imageSample = -1; // the picture must be converted again with the new colours
 }
 
@@ -148,7 +151,10 @@ bool DibDecoder::drawRaw(LONG pos, LONG size) {
     }
     for (int y = 0; y < h; ++y) {
         const std::uint8_t* src = base + std::size_t(m_source.topDown ? y : h - 1 - y) * m_source.stride;
-        m_converter.convert(src, m_out.row(y), m_source.width);
+        if (m_samePixels)
+            std::memcpy(m_out.row(y), src, m_source.stride);
+        else
+            m_converter.convert(src, m_out.row(y), m_source.width);
     }
     return true;
 }

@@ -42,7 +42,8 @@ class DibDecoder final : public FrameDecoder {
     SampleReader& m_reader;
     OutputDib& m_out;
     RowConverter m_converter;
-    bool m_direct = false;
+    bool m_samePixels = false; // rows need no conversion, only (perhaps) the other row order
+    bool m_direct = false;     // and the row order is the same too
     std::vector<RGBQUAD> m_palette;
     LONG m_imageSample = -1;             // the sample whose picture the output holds (raw sources)
     std::vector<std::uint8_t> m_indices; // RLE: the current picture as palette indices
