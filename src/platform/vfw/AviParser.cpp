@@ -228,7 +228,8 @@ std::optional<AviError> loadChunks(const AviSource& src, const AviLayout& layout
     };
     bool done = false;
     if (!layout.moviUnfinished || layout.hasAvix) {
-        bool idx1Usable = layout.hasIdx1 && !layout.idx1Truncated && layout.hasMovi;
+        // idx1 covers the first RIFF only: with AVIX continuations it would lose their chunks.
+        bool idx1Usable = layout.hasIdx1 && !layout.idx1Truncated && layout.hasMovi && !layout.hasAvix;
         if (haveIndx && (layout.hasAvix || !idx1Usable)) done = attempt(AviFileModel::IndexSource::OpenDml);
         if (!done && idx1Usable) done = attempt(AviFileModel::IndexSource::Idx1);
         if (!done && haveIndx && !layout.hasAvix && idx1Usable)

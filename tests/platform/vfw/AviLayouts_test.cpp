@@ -153,3 +153,22 @@ TEST(AviLarge, OpenDmlChunksAboveFourGigabytes) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(AviIndexChoice, Idx1OfTheFirstRiffAloneIsNotEnoughWithAvix) {
+    AviBuilder b = sampleFile(kLayouts[0]);
+    b.options.openDml = true;
+    b.options.chunksPerRiff = 6;
+    auto bytes = b.build();
+    // Hide every indx: only the idx1 of the first RIFF remains, so movi must be scanned.
+    for (auto it = std::search(bytes.begin(), bytes.end(), "indx", "indx" + 4); it != bytes.end();
+         it = std::search(it, bytes.end(), "indx", "indx" + 4))
+        std::copy_n("JUNK", 4, it);
+    auto file = openBytes(bytes);
+    ASSERT_TRUE(file);
+    EXPECT_EQ(static_cast<AviFile*>(file.get())->model().indexSource, AviFileModel::IndexSource::Scan);
+    EXPECT_EQ(AVIStreamLength(stream(file.get(), streamtypeVIDEO, 0).get()), 9);
+}
+
+} // namespace
