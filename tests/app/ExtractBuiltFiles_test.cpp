@@ -1,9 +1,7 @@
 // End-to-end extraction of AVI files that our test builder writes in forms ffmpeg does not produce:
 // RLE8 with delta frames, OpenDML with AVIX segments and no idx1 (also beyond 4 GB), dropped frames.
 // ffmpeg decodes the same files independently and every pixel must agree.
-#include "app/engine/DibFrameConversion.h"
-#include "app/engine/ExtractionRun.h"
-#include "avi/KvAVI.h"
+#include "app/RunExtraction.h"
 #include "support/AviBuilder.h"
 #include "support/BmpImage.h"
 #include "support/TestWork.h"
@@ -15,26 +13,6 @@ namespace fs = std::filesystem;
 using namespace testsupport;
 
 namespace {
-
-class NoProgress : public app::IProgressDisplay {
-public:
-    void SetMaxValue(int) override {}
-    void SetProgress(int) override {}
-    void SetVisible(bool) override {}
-};
-
-app::ExtractionReport extract(const fs::path& file, const fs::path& out) {
-    fs::remove_all(out);
-    fs::create_directories(out);
-    kv::TKvAVIFile avi(nullptr);
-    avi.SetFileName(file.string());
-    avi.OpenFile();
-    app::FixedMode mode(app::emFrames);
-    app::FixedFolder folder(out.string());
-    NoProgress progress;
-    app::DibFrameConversion conversion;
-    return app::ExtractionRun(avi, mode, folder, progress, conversion).Execute();
-}
 
 // An 8-bit picture: a diagonal background with a box that moves by frame.
 std::vector<std::uint8_t> indexedFrame(int w, int h, int frame) {
@@ -146,7 +124,7 @@ TEST(ExtractBuiltFiles, Rle8WithDeltaFramesMatchesFfmpeg) {
     fs::path file = workDir("built") / "rle8.avi";
     ASSERT_TRUE(b.writeFile(file.string(), b.build()));
     fs::path out = workDir("built-out") / "rle8";
-    app::ExtractionReport report = extract(file, out);
+    app::ExtractionReport report = extractFile(file, out);
     ASSERT_TRUE(report.completed) << report.message << " " << report.detail;
     EXPECT_EQ(report.filesWritten, frames);
     expectFramesEqual(out, ffmpegFrames(file), w, h, frames);
@@ -164,7 +142,7 @@ TEST(ExtractBuiltFiles, OpenDmlWithAvixSegmentsAndNoIdx1MatchesFfmpeg) {
     fs::path file = workDir("built") / "opendml.avi";
     ASSERT_TRUE(b.writeFile(file.string(), b.build()));
     fs::path out = workDir("built-out") / "opendml";
-    app::ExtractionReport report = extract(file, out);
+    app::ExtractionReport report = extractFile(file, out);
     ASSERT_TRUE(report.completed) << report.message << " " << report.detail;
     EXPECT_EQ(report.filesWritten, frames);
     expectFramesEqual(out, ffmpegFrames(file), w, h, frames);
@@ -183,7 +161,7 @@ TEST(ExtractBuiltFiles, FramesBeyondFourGigabytesAreRead) {
     ASSERT_TRUE(b.writeFile(file.string(), b.build()));
     ASSERT_GT(fs::file_size(file), 4ull << 30);
     fs::path out = workDir("built-out") / "beyond4g";
-    app::ExtractionReport report = extract(file, out);
+    app::ExtractionReport report = extractFile(file, out);
     fs::remove(file);
     ASSERT_TRUE(report.completed) << report.message << " " << report.detail;
     EXPECT_EQ(report.filesWritten, frames);
@@ -211,7 +189,7 @@ TEST(ExtractBuiltFiles, DroppedFramesRepeatThePreviousImageAndCount) {
     fs::path file = workDir("built") / "dropped.avi";
     ASSERT_TRUE(b.writeFile(file.string(), b.build()));
     fs::path out = workDir("built-out") / "dropped";
-    app::ExtractionReport report = extract(file, out);
+    app::ExtractionReport report = extractFile(file, out);
     ASSERT_TRUE(report.completed) << report.message << " " << report.detail;
     EXPECT_EQ(report.frameCount, 5);
     EXPECT_EQ(report.filesWritten, 5);

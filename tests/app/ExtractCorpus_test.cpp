@@ -1,8 +1,6 @@
 // Extracts AVI files of many codecs made by ffmpeg at test time, and compares every written BMP pixel
 // by pixel with ffmpeg's own decode of the same frame, and the number of files with the number of frames.
-#include "app/engine/DibFrameConversion.h"
-#include "app/engine/ExtractionRun.h"
-#include "avi/KvAVI.h"
+#include "app/RunExtraction.h"
 #include "support/BmpImage.h"
 #include "support/TestWork.h"
 
@@ -41,13 +39,6 @@ const CorpusCase kCorpus[] = {
     {"yuy2", "-c:v rawvideo -pix_fmt yuyv422", 320, 240, 6, 1.5},
 };
 
-class NoProgress : public app::IProgressDisplay {
-public:
-    void SetMaxValue(int) override {}
-    void SetProgress(int) override {}
-    void SetVisible(bool) override {}
-};
-
 fs::path makeCorpusFile(const CorpusCase& c) {
     fs::path file = workDir("corpus") / (std::string(c.name) + ".avi");
     if (fs::exists(file)) return file;
@@ -71,19 +62,6 @@ std::vector<std::uint8_t> referenceFrames(const fs::path& file) {
         EXPECT_EQ(run(cmd), 0) << cmd;
     }
     return readFile(raw);
-}
-
-app::ExtractionReport extract(const fs::path& file, const fs::path& out, int mode) {
-    fs::remove_all(out);
-    fs::create_directories(out);
-    kv::TKvAVIFile avi(nullptr);
-    avi.SetFileName(file.string());
-    avi.OpenFile();
-    app::FixedMode m(mode);
-    app::FixedFolder folder(out.string());
-    NoProgress progress;
-    app::DibFrameConversion conversion;
-    return app::ExtractionRun(avi, m, folder, progress, conversion).Execute();
 }
 
 struct Diff {
@@ -123,7 +101,7 @@ TEST_P(ExtractCorpus, EveryFrameMatchesFfmpegsDecode) {
     ASSERT_EQ(ref.size(), frameBytes * c.frames) << "ffmpeg decoded a different number of frames";
 
     fs::path out = workDir("corpus-out") / c.name;
-    app::ExtractionReport report = extract(file, out, app::emFrames);
+    app::ExtractionReport report = extractFile(file, out, app::emFrames);
     ASSERT_TRUE(report.completed) << report.message << " " << report.detail << " at frame " << report.failedFrame;
     EXPECT_EQ(report.frameCount, c.frames);
     EXPECT_EQ(report.filesWritten, c.frames);
@@ -162,7 +140,7 @@ TEST(ExtractFields, FieldImagesAreLineDoubledRowsOfTheFrameInBothOrders) {
     const std::size_t frameBytes = std::size_t(c.width) * c.height * 3;
     for (int mode : {app::emOddFirst, app::emEvenFirst}) {
         fs::path out = workDir("fields") / std::to_string(mode);
-        app::ExtractionReport report = extract(file, out, mode);
+        app::ExtractionReport report = extractFile(file, out, mode);
         ASSERT_TRUE(report.completed) << report.message;
         EXPECT_EQ(report.filesWritten, 2 * c.frames);
         for (int i = 0; i < c.frames; ++i) {
