@@ -15,6 +15,9 @@ extern "C" {
 namespace win::vfw {
 namespace {
 
+// How many earlier key frames random access tries when a key frame cannot be decoded.
+constexpr int kMaxKeyBacktrack = 8;
+
 std::string avErrorText(int code) {
     char buf[AV_ERROR_MAX_STRING_SIZE] = {};
     av_strerror(code, buf, sizeof buf);
@@ -39,6 +42,7 @@ class AvDecoder final : public FrameDecoder {
   private:
     void restart(LONG key);
     bool resolved(LONG pos) const;
+    void decodeUpTo(LONG pos);
     void feed();
     void receive(LONG pos);
     void place(LONG pos);
@@ -62,6 +66,7 @@ class AvDecoder final : public FrameDecoder {
     bool m_draining = false;
     bool m_eof = false;
     bool m_sendPalette = false;
+    int m_stalls = 0; // sends refused in a row because output was waiting
     std::vector<RGBQUAD> m_palette;
     unsigned m_session = 0;
     unsigned m_shownSession = ~0u;
@@ -177,10 +182,13 @@ void AvDecoder::feed() {
     attachPalette(p);
     const int rc = avcodec_send_packet(m_ctx, m_packet);
     av_packet_unref(m_packet);
-    if (rc == AVERROR(EAGAIN)) {
+    if (rc == AVERROR(EAGAIN) && ++m_stalls <= 2) {
         m_nextFeed = p; // the decoder wants its output taken first; send this sample again then
     } else if (rc >= 0) {
         m_pending.push_back(p);
+        m_stalls = 0;
+    } else {
+        m_stalls = 0; // refused (or a decoder that never takes it): passed over
     }
     m_canReceive = true;
 }
@@ -194,6 +202,7 @@ void AvDecoder::receive(LONG pos) {
         m_canReceive = false;
         if (m_draining) m_eof = true;
     } else {
+        m_stalls = 0;
         place(pos);
     }
 }
@@ -223,7 +232,7 @@ void AvDecoder::place(LONG pos) {
 }
 
 bool AvDecoder::decode(LONG pos) {
-    const LONG key = m_reader.keyFrameAtOrBefore(pos);
+    LONG key = m_reader.keyFrameAtOrBefore(pos);
     if (!m_active || pos < m_sessionStart || pos < m_currentSlot || key > m_nextFeed) restart(key);
     if (m_aheadSlot >= 0 && m_aheadSlot <= pos) {
         av_frame_unref(m_current);
@@ -231,6 +240,24 @@ bool AvDecoder::decode(LONG pos) {
         m_currentSlot = m_aheadSlot;
         m_aheadSlot = -1;
     }
+    decodeUpTo(pos);
+    // Nothing decodable from this key frame up to pos: the last good picture lies before it, so
+    // start again from the key frames before (a few of them).
+    for (int tries = 0; m_currentSlot < 0 && m_sessionStart > m_reader.start() && tries < kMaxKeyBacktrack;
+         ++tries) {
+        key = m_reader.keyFrameAtOrBefore(m_sessionStart - 1);
+        restart(key);
+        decodeUpTo(pos);
+    }
+    if (m_currentSlot < 0) return frameError(pos, "the frame cannot be decoded");
+    if (m_shownSession == m_session && m_shownSlot == m_currentSlot) return true;
+    if (!m_convert.convert(m_current)) return frameError(pos, "the decoded picture cannot be converted");
+    m_shownSession = m_session;
+    m_shownSlot = m_currentSlot;
+    return true;
+}
+
+void AvDecoder::decodeUpTo(LONG pos) {
     while (!resolved(pos)) {
         if (m_canReceive)
             receive(pos);
@@ -239,12 +266,6 @@ bool AvDecoder::decode(LONG pos) {
         else
             feed();
     }
-    if (m_currentSlot < 0) return frameError(pos, "the frame cannot be decoded");
-    if (m_shownSession == m_session && m_shownSlot == m_currentSlot) return true;
-    if (!m_convert.convert(m_current)) return frameError(pos, "the decoded picture cannot be converted");
-    m_shownSession = m_session;
-    m_shownSlot = m_currentSlot;
-    return true;
 }
 
 } // namespace
