@@ -8,6 +8,7 @@
 #include "platform/vfw/Vfw.h"
 
 #include <initializer_list>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -133,7 +134,7 @@ public:
 
 private:
     win::PAVIFILE m_file = nullptr;
-    std::vector<TKvAVIStream*>* m_streams = nullptr; // null: not listed since the file last changed
+    std::unique_ptr<std::vector<TKvAVIStream*>> m_streams; // null: not listed since the file last changed
     std::string m_tempFileName;
 };
 

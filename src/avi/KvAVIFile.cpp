@@ -6,7 +6,10 @@ namespace kv {
 
 TKvCustomAVIFile::TKvCustomAVIFile(host::TComponent* owner) : TKvNonVisualComponent(owner) {}
 
-TKvCustomAVIFile::~TKvCustomAVIFile() { CloseFile(); }
+TKvCustomAVIFile::~TKvCustomAVIFile() {
+    CloseFile();
+    CloseStreams(); // a list made while no file was open
+}
 
 win::PAVIFILE TKvCustomAVIFile::GetPFile() const {
     if (!m_file) throw EKvAVIError("File not opened");
@@ -40,7 +43,7 @@ void TKvCustomAVIFile::AccessStreams() {
 
 void TKvCustomAVIFile::OpenStreams() {
     CloseStreams();
-    m_streams = new std::vector<TKvAVIStream*>();
+    m_streams = std::make_unique<std::vector<TKvAVIStream*>>();
     win::AVIFILEINFOA info;
     GetFileInfo(info);
     const win::DWORD suggested = info.dwSuggestedBufferSize;
@@ -64,8 +67,7 @@ void TKvCustomAVIFile::OpenStreams() {
 void TKvCustomAVIFile::CloseStreams() {
     if (!m_streams) return;
     for (TKvAVIStream* s : *m_streams) s->Release();
-    delete m_streams;
-    m_streams = nullptr;
+    m_streams.reset();
 }
 
 int TKvCustomAVIFile::GetStreamCount() {
