@@ -9,8 +9,12 @@ extern "C" {
 #include <libavutil/mem.h>
 }
 
+#include <cstdarg>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <mutex>
+#include <utility>
 
 namespace win::vfw {
 namespace {
@@ -24,11 +28,56 @@ std::string avErrorText(int code) {
     return buf;
 }
 
+// The last error-level message libavcodec logged for one decoder. Its frame threads log through
+// copies of the codec context, which carry the same opaque pointer to this record.
+struct AvLogRecord {
+    std::mutex lock;
+    std::string last;
+
+    std::string take() {
+        std::lock_guard g(lock);
+        return std::exchange(last, {});
+    }
+};
+
+// libavcodec's messages are not shown (QUILLAN_AV_LOG=1 shows them on stderr); error-level messages
+// of a decoder's codec context are kept as the detail of its next decoding failure.
+void avLogCallback(void* object, int level, const char* format, va_list args) {
+    static const bool show = [] {
+        const char* v = std::getenv("QUILLAN_AV_LOG");
+        return v && std::strcmp(v, "1") == 0;
+    }();
+    if (show) {
+        va_list copy;
+        va_copy(copy, args);
+        av_log_default_callback(object, level, format, copy);
+        va_end(copy);
+    }
+    if (level > AV_LOG_ERROR || !object) return;
+    const AVClass* cls = *static_cast<const AVClass* const*>(object);
+    if (!cls || cls != avcodec_get_class()) return;
+    auto* record = static_cast<AvLogRecord*>(static_cast<AVCodecContext*>(object)->opaque);
+    if (!record) return;
+    char line[512];
+    int prefix = 0;
+    av_log_format_line2(nullptr, level, format, args, line, sizeof line, &prefix);
+    std::string text = line;
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+    std::lock_guard g(record->lock);
+    record->last = std::move(text);
+}
+
+void installAvLog() {
+    static std::once_flag once;
+    std::call_once(once, [] { av_log_set_callback(avLogCallback); });
+}
+
 // Decodes through libavcodec. Samples are sent as packets tagged with their index; each frame that
 // comes out fills one "slot" (a sample position): the slot its tag names, or, for decoders that
 // reorder (B-frames, packed B-frames), the earliest slot still waiting, since output comes in
-// display order. Slots without a picture of their own (dropped or undecodable samples) show the
-// picture before them. Sequential reading keeps one decoding session going; going back, or ahead past
+// display order. A sample the decoder reports as failed loses its slot by its index, so the pictures
+// after it keep their own slots. Slots without a picture of their own (dropped or undecodable
+// samples) show the picture before them. Sequential reading keeps one decoding session going; going back, or ahead past
 // a key frame, starts a new session at the key frame.
 class AvDecoder final : public FrameDecoder {
   public:
@@ -38,6 +87,7 @@ class AvDecoder final : public FrameDecoder {
 
     bool open(std::string& error);
     bool decode(LONG pos) override;
+    void outputReplaced() override { m_shownSlot = -1; }
 
   private:
     void restart(LONG key);
@@ -47,6 +97,8 @@ class AvDecoder final : public FrameDecoder {
     void receive(LONG pos);
     void place(LONG pos);
     void attachPalette(LONG pos);
+    void sampleReported(bool failed);
+    std::string failureText(const char* what);
 
     const SourceFormat& m_source;
     SampleReader& m_reader;
@@ -59,6 +111,11 @@ class AvDecoder final : public FrameDecoder {
     LONG m_currentSlot = -1;
     LONG m_aheadSlot = -1;
     std::deque<LONG> m_pending; // slots sent to the decoder that have no picture yet, ascending
+    // Samples sent whose decoding result the decoder has not reported yet, in sending order. With
+    // frame threads a send reports the result of the sample sent (threads - 1) sends before.
+    std::deque<LONG> m_unreported;
+    std::size_t m_reportDelay = 0;
+    AvLogRecord m_log;
     bool m_active = false;
     LONG m_sessionStart = 0;
     LONG m_nextFeed = 0;
@@ -113,11 +170,16 @@ bool AvDecoder::open(std::string& error) {
     }
     m_ctx->thread_count = 0; // one thread per core
     m_ctx->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
+    m_ctx->opaque = &m_log;
+    installAvLog();
     const int rc = avcodec_open2(m_ctx, codec, nullptr);
     if (rc < 0) {
         error = "the '" + fourccText(m_source.compression) + "' decoder cannot be opened: " + avErrorText(rc);
+        if (std::string log = m_log.take(); !log.empty()) error += " (" + log + ")";
         return false;
     }
+    if ((m_ctx->active_thread_type & FF_THREAD_FRAME) && m_ctx->thread_count > 1)
+        m_reportDelay = std::size_t(m_ctx->thread_count - 1);
     m_palette = m_source.palette;
     return true;
 }
@@ -128,6 +190,7 @@ void AvDecoder::restart(LONG key) {
     av_frame_unref(m_ahead);
     m_currentSlot = m_aheadSlot = -1;
     m_pending.clear();
+    m_unreported.clear();
     m_active = true;
     m_sessionStart = m_nextFeed = key;
     m_canReceive = m_draining = m_eof = false;
@@ -184,13 +247,37 @@ void AvDecoder::feed() {
     av_packet_unref(m_packet);
     if (rc == AVERROR(EAGAIN) && ++m_stalls <= 2) {
         m_nextFeed = p; // the decoder wants its output taken first; send this sample again then
-    } else if (rc >= 0) {
+    } else if (rc != AVERROR(EAGAIN)) {
+        // Taken: any error other than "try again" reports a failed sample, this one or (with frame
+        // threads) an earlier one.
         m_pending.push_back(p);
+        m_unreported.push_back(p);
+        sampleReported(rc < 0);
         m_stalls = 0;
     } else {
-        m_stalls = 0; // refused (or a decoder that never takes it): passed over
+        m_stalls = 0; // a decoder that never takes it: passed over
     }
     m_canReceive = true;
+}
+
+// The decoder reported the result of the oldest unreported sample. A failed sample gives up its slot,
+// which then shows the picture before it; the pictures still to come fill the slots after it.
+void AvDecoder::sampleReported(bool failed) {
+    if (m_unreported.size() <= (failed ? 0 : m_reportDelay)) return;
+    const LONG sample = m_unreported.front();
+    m_unreported.pop_front();
+    if (!failed) return;
+    for (auto it = m_pending.begin(); it != m_pending.end(); ++it)
+        if (*it == sample) {
+            m_pending.erase(it);
+            break;
+        }
+}
+
+std::string AvDecoder::failureText(const char* what) {
+    std::string text = what;
+    if (std::string log = m_log.take(); !log.empty()) text += " (" + log + ")";
+    return text;
 }
 
 void AvDecoder::receive(LONG pos) {
@@ -198,9 +285,18 @@ void AvDecoder::receive(LONG pos) {
     if (rc == AVERROR_EOF) {
         m_eof = true;
         m_canReceive = false;
-    } else if (rc < 0) {
+    } else if (rc == AVERROR(EAGAIN)) {
         m_canReceive = false;
-        if (m_draining) m_eof = true;
+    } else if (rc < 0) {
+        // A failed sample reported while its output was asked for (frame threads, and the end of the
+        // stream). More output may follow; a decoder that keeps failing with nothing left to report
+        // has nothing more to give.
+        if (m_unreported.empty()) {
+            m_canReceive = false;
+            if (m_draining) m_eof = true;
+        } else {
+            sampleReported(true);
+        }
     } else {
         m_stalls = 0;
         place(pos);
@@ -249,9 +345,10 @@ bool AvDecoder::decode(LONG pos) {
         restart(key);
         decodeUpTo(pos);
     }
-    if (m_currentSlot < 0) return frameError(pos, "the frame cannot be decoded");
+    if (m_currentSlot < 0) return frameError(pos, failureText("the frame cannot be decoded"));
     if (m_shownSession == m_session && m_shownSlot == m_currentSlot) return true;
-    if (!m_convert.convert(m_current)) return frameError(pos, "the decoded picture cannot be converted");
+    if (!m_convert.convert(m_current))
+        return frameError(pos, failureText("the decoded picture cannot be converted"));
     m_shownSession = m_session;
     m_shownSlot = m_currentSlot;
     return true;

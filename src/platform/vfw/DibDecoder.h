@@ -27,6 +27,7 @@ class DibDecoder final : public FrameDecoder {
   public:
     DibDecoder(const SourceFormat& source, SampleReader& reader, OutputDib& out);
     bool decode(LONG pos) override;
+    void outputReplaced() override { m_imageSample = -1; }
 
     // True when source rows are byte for byte the output rows, so samples are read straight into the
     // output DIB.

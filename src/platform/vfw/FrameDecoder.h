@@ -48,6 +48,9 @@ class FrameDecoder {
     // Puts the picture of frame pos into the output DIB. A dropped frame shows the picture before it.
     // Returns false, with AVISetLastErrorDetail set, when there is no picture to show.
     virtual bool decode(LONG pos) = 0;
+    // The output DIB's pixels were replaced behind the decoder's back (by an older picture): the next
+    // decode must draw its picture in full even when it is the one drawn last.
+    virtual void outputReplaced() = 0;
 };
 
 // Sets the error detail to "frame <pos>: <what>" and returns false, for decoders' failure paths.

@@ -273,6 +273,11 @@ bool OutputDib::create(const OutputFormat& format, int width, int height, int pa
     return true;
 }
 
+void OutputDib::exchange(OutputDib& other) {
+    m_block.swap(other.m_block);
+    std::memcpy(other.m_block.data(), m_block.data(), m_pixelOffset);
+}
+
 void OutputDib::setPalette(std::span<const RGBQUAD> colours) {
     auto* table = m_block.data() + sizeof(BITMAPINFOHEADER);
     for (int i = 0; i < m_paletteEntries; ++i) {

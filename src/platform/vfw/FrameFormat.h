@@ -114,6 +114,10 @@ class OutputDib {
     int paletteEntries() const { return m_paletteEntries; }
     // Replaces the colour table (Indexed8 only); entries beyond colours are black.
     void setPalette(std::span<const RGBQUAD> colours);
+    // Trades blocks with other, a DIB of the same format: this one takes other's picture, and other
+    // gets this one's old pixels under a copy of the new header and colour table, so that a decoder
+    // drawing into other keeps the colours it set there.
+    void exchange(OutputDib& other);
 
   private:
     OutputFormat m_format;

@@ -46,6 +46,7 @@ GetFrameObject::GetFrameObject(IAVIStream* stream) : m_stream(stream) {
 }
 
 GetFrameObject::~GetFrameObject() {
+    m_ahead.reset();
     m_decoder.reset();
     m_stream->Release();
 }
@@ -78,20 +79,22 @@ GetFrameObject* GetFrameObject::open(IAVIStream* stream, const BITMAPINFOHEADER*
     std::unique_ptr<GetFrameObject, void (*)(GetFrameObject*)> self(new GetFrameObject(stream),
                                                                     [](GetFrameObject* p) { p->Release(); });
     self->m_source = std::move(*source);
-    if (!self->m_out.create(*out, self->m_source.width, self->m_source.height,
-                            outputPaletteEntries(self->m_source, *out), error)) {
+    const int entries = outputPaletteEntries(self->m_source, *out);
+    if (!self->m_out.create(*out, self->m_source.width, self->m_source.height, entries, error) ||
+        !self->m_work.create(*out, self->m_source.width, self->m_source.height, entries, error)) {
         AVISetLastErrorDetail(error);
         return nullptr;
     }
     self->m_reader = std::make_unique<SampleReader>(stream);
+    self->m_lastAsked = self->m_reader->start() - 1;
     if (self->m_source.kind == SourceKind::Compressed) {
-        self->m_decoder = makeAvDecoder(self->m_source, *self->m_reader, self->m_out, error);
+        self->m_decoder = makeAvDecoder(self->m_source, *self->m_reader, self->m_work, error);
         if (!self->m_decoder) {
             AVISetLastErrorDetail(error);
             return nullptr;
         }
     } else {
-        self->m_decoder = std::make_unique<DibDecoder>(self->m_source, *self->m_reader, self->m_out);
+        self->m_decoder = std::make_unique<DibDecoder>(self->m_source, *self->m_reader, self->m_work);
     }
     return self.release();
 }
@@ -114,12 +117,33 @@ LPVOID GetFrameObject::GetFrame(LONG pos) {
         return nullptr;
     }
     if (pos == m_shown) return m_out.dib();
-    if (!m_decoder->decode(pos)) {
+    const bool sequential = pos == m_lastAsked + 1;
+    m_lastAsked = pos;
+    if (!decodeIntoWork(pos)) {
         m_shown = -1;
         return nullptr;
     }
+    m_out.exchange(m_work);
+    m_decoder->outputReplaced();
     m_shown = pos;
+    if (sequential && pos + 1 < end) {
+        if (!m_ahead) m_ahead = std::make_unique<DecodeAhead>(*m_decoder);
+        m_ahead->start(pos + 1);
+    }
     return m_out.dib();
+}
+
+// A background decode of another frame is waited for and its picture dropped: decoders give the
+// same picture for a frame whatever they decoded before.
+bool GetFrameObject::decodeIntoWork(LONG pos) {
+    if (m_ahead && m_ahead->pending()) {
+        DecodeAhead::Result r = m_ahead->wait();
+        if (r.pos == pos) {
+            if (!r.ok) AVISetLastErrorDetail(std::move(r.detail));
+            return r.ok;
+        }
+    }
+    return m_decoder->decode(pos);
 }
 
 } // namespace vfw
