@@ -11,9 +11,11 @@ extern "C" {
 
 #include <cstdarg>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <deque>
 #include <mutex>
+#include <thread>
 #include <utility>
 
 namespace win::vfw {
@@ -21,6 +23,10 @@ namespace {
 
 // How many earlier key frames random access tries when a key frame cannot be decoded.
 constexpr int kMaxKeyBacktrack = 8;
+// Samples a session of a reordering codec has after its key frame at least, so that the key frame's
+// picture comes out before the decoder is drained at the end of the stream (frame threads and
+// reordering hold back a few pictures).
+constexpr LONG kReorderLeadSamples = 16;
 
 std::string avErrorText(int code) {
     char buf[AV_ERROR_MAX_STRING_SIZE] = {};
@@ -98,6 +104,8 @@ class AvDecoder final : public FrameDecoder {
     void place(LONG pos);
     void attachPalette(LONG pos);
     void sampleReported(bool failed);
+    void skipLeadingSlots();
+    LONG sessionStartFor(LONG key);
     std::string failureText(const char* what);
 
     const SourceFormat& m_source;
@@ -115,6 +123,9 @@ class AvDecoder final : public FrameDecoder {
     // frame threads a send reports the result of the sample sent (threads - 1) sends before.
     std::deque<LONG> m_unreported;
     std::size_t m_reportDelay = 0;
+    std::deque<LONG> m_recentReported; // the latest samples reported as decoded, oldest first
+    bool m_keyPlaced = false;          // the session's key frame picture has come out
+    bool m_reorderCodec = false;       // the codec may reorder pictures (B-frames)
     AvLogRecord m_log;
     bool m_active = false;
     LONG m_sessionStart = 0;
@@ -168,7 +179,9 @@ bool AvDecoder::open(std::string& error) {
         std::memcpy(m_ctx->extradata, m_source.extradata.data(), n);
         m_ctx->extradata_size = int(n);
     }
-    m_ctx->thread_count = 0; // one thread per core
+    // Every frame thread holds its own frames in flight (about 8 MB more per thread at 1080p). Two
+    // threads, with the next frame decoded ahead on another, keep decoding ahead of the BMP writing.
+    m_ctx->thread_count = std::thread::hardware_concurrency() > 1 ? 2 : 1;
     m_ctx->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
     m_ctx->opaque = &m_log;
     installAvLog();
@@ -180,6 +193,8 @@ bool AvDecoder::open(std::string& error) {
     }
     if ((m_ctx->active_thread_type & FF_THREAD_FRAME) && m_ctx->thread_count > 1)
         m_reportDelay = std::size_t(m_ctx->thread_count - 1);
+    const AVCodecDescriptor* desc = avcodec_descriptor_get(id);
+    m_reorderCodec = desc && (desc->props & AV_CODEC_PROP_REORDER);
     m_palette = m_source.palette;
     return true;
 }
@@ -191,6 +206,8 @@ void AvDecoder::restart(LONG key) {
     m_currentSlot = m_aheadSlot = -1;
     m_pending.clear();
     m_unreported.clear();
+    m_recentReported.clear();
+    m_keyPlaced = false;
     m_active = true;
     m_sessionStart = m_nextFeed = key;
     m_canReceive = m_draining = m_eof = false;
@@ -266,7 +283,11 @@ void AvDecoder::sampleReported(bool failed) {
     if (m_unreported.size() <= (failed ? 0 : m_reportDelay)) return;
     const LONG sample = m_unreported.front();
     m_unreported.pop_front();
-    if (!failed) return;
+    if (!failed) {
+        m_recentReported.push_back(sample);
+        if (m_recentReported.size() > 16) m_recentReported.pop_front();
+        return;
+    }
     for (auto it = m_pending.begin(); it != m_pending.end(); ++it)
         if (*it == sample) {
             m_pending.erase(it);
@@ -312,8 +333,16 @@ void AvDecoder::place(LONG pos) {
     }
     std::int64_t tag =
         m_received->pts != AV_NOPTS_VALUE ? m_received->pts : m_received->best_effort_timestamp;
+    const bool reorders = m_ctx->has_b_frames > 0;
+    if (reorders && !m_keyPlaced && tag == m_sessionStart && m_sessionStart > m_reader.start() && !m_draining)
+        skipLeadingSlots();
+    if (reorders) m_keyPlaced = true;
+    if (m_pending.empty()) {
+        av_frame_unref(m_received);
+        return;
+    }
     LONG slot;
-    if (m_ctx->has_b_frames > 0 || tag < m_pending.front() || tag > m_pending.back()) {
+    if (reorders || tag < m_pending.front() || tag > m_pending.back()) {
         slot = m_pending.front();
         m_pending.pop_front();
     } else {
@@ -327,8 +356,40 @@ void AvDecoder::place(LONG pos) {
     (slot <= pos ? m_currentSlot : m_aheadSlot) = slot;
 }
 
+// The key frame a session starts at may be followed by pictures that refer to frames before it and
+// are shown before it; the decoder drops them without a word. When the key frame's picture comes
+// out, the samples after it that were decoded without giving a picture are such leading pictures
+// (except the latest ones, which the decoder may still hold back for reordering). Their slots come
+// before the key frame's, so that many slots are left without a picture and the key frame's picture
+// takes the slot after them.
+void AvDecoder::skipLeadingSlots() {
+    const std::size_t held = std::size_t(m_ctx->has_b_frames);
+    const std::size_t recent = m_recentReported.size();
+    std::size_t leading = 0;
+    for (LONG slot : m_pending) {
+        if (slot <= m_sessionStart) continue;
+        const bool unreported =
+            std::find(m_unreported.begin(), m_unreported.end(), slot) != m_unreported.end();
+        const auto at = std::find(m_recentReported.begin(), m_recentReported.end(), slot);
+        const bool mayBeHeld =
+            at != m_recentReported.end() && std::size_t(at - m_recentReported.begin()) + held >= recent;
+        if (!unreported && !mayBeHeld) ++leading;
+    }
+    for (; leading > 0 && m_pending.size() > 1; --leading)
+        m_pending.pop_front();
+}
+
+// Where a session for a frame after key starts. For codecs that reorder, one key frame earlier (and
+// far enough from the end of the stream): the pictures after key that refer to the picture before it
+// (open GOPs) then decode, and the leading pictures that cannot be decoded are those of the earlier
+// key frame, which skipLeadingSlots accounts for.
+LONG AvDecoder::sessionStartFor(LONG key) {
+    if (!m_reorderCodec || key <= m_reader.start()) return key;
+    return m_reader.keyFrameAtOrBefore(std::min(key - 1, m_reader.end() - 1 - kReorderLeadSamples));
+}
+
 bool AvDecoder::decode(LONG pos) {
-    LONG key = m_reader.keyFrameAtOrBefore(pos);
+    LONG key = sessionStartFor(m_reader.keyFrameAtOrBefore(pos));
     if (!m_active || pos < m_sessionStart || pos < m_currentSlot || key > m_nextFeed) restart(key);
     if (m_aheadSlot >= 0 && m_aheadSlot <= pos) {
         av_frame_unref(m_current);
