@@ -2,11 +2,41 @@
 
 #include "platform/ui/Graphics.h"
 
+#include <algorithm>
 #include <exception>
 
 namespace app {
+namespace {
 
-BmpWriteQueue::BmpWriteQueue(std::size_t capacity) : m_capacity(capacity ? capacity : 1) {
+int bitsPerPixel(host::TPixelFormat format) {
+    switch (format) {
+    case host::TPixelFormat::pf1bit:
+        return 1;
+    case host::TPixelFormat::pf4bit:
+        return 4;
+    case host::TPixelFormat::pf8bit:
+        return 8;
+    case host::TPixelFormat::pf15bit:
+    case host::TPixelFormat::pf16bit:
+        return 16;
+    case host::TPixelFormat::pf24bit:
+        return 24;
+    default: // device and custom formats: counted at their largest
+        return 32;
+    }
+}
+
+// The pixel bytes an image holds: rows padded to 32 bits.
+std::size_t imageBytes(const host::TBitmap& image) {
+    const std::size_t width = std::size_t(std::max(image.GetWidth(), 0));
+    const std::size_t height = std::size_t(std::max(image.GetHeight(), 0));
+    return (width * std::size_t(bitsPerPixel(image.GetPixelFormat())) + 31) / 32 * 4 * height;
+}
+
+} // namespace
+
+BmpWriteQueue::BmpWriteQueue(std::size_t capacity, std::size_t byteBudget)
+    : m_capacity(capacity ? capacity : 1), m_byteBudget(byteBudget) {
     m_thread = std::thread([this] { run(); });
 }
 
@@ -22,12 +52,19 @@ BmpWriteQueue::~BmpWriteQueue() {
 bool BmpWriteQueue::Submit(const host::TBitmap& image, std::string path, int frame, bool completesFrame) {
     auto copy = std::make_unique<host::TBitmap>();
     copy->Assign(&image);
+    const std::size_t bytes = imageBytes(image);
     std::unique_lock g(m_lock);
-    m_changed.wait(g, [&] { return m_failure || m_jobs.size() < m_capacity; });
+    m_changed.wait(g, [&] { return m_failure || hasRoomFor(bytes); });
     if (m_failure) return false;
-    m_jobs.push_back(Job{std::move(copy), std::move(path), frame, completesFrame});
+    m_bytesWaiting += bytes;
+    m_jobs.push_back(Job{std::move(copy), std::move(path), frame, completesFrame, bytes});
     m_changed.notify_all();
     return true;
+}
+
+bool BmpWriteQueue::hasRoomFor(std::size_t bytes) const {
+    if (m_jobs.empty()) return true;
+    return m_jobs.size() < m_capacity && m_bytesWaiting + bytes <= m_byteBudget;
 }
 
 void BmpWriteQueue::Drain() {
@@ -57,6 +94,7 @@ void BmpWriteQueue::run() {
         if (m_stop && (m_jobs.empty() || m_failure)) return;
         Job job = std::move(m_jobs.front());
         m_jobs.pop_front();
+        m_bytesWaiting -= job.bytes;
         m_busy = true;
         g.unlock();
         std::optional<Failure> failure;
@@ -71,6 +109,7 @@ void BmpWriteQueue::run() {
         if (failure) {
             m_failure = std::move(failure);
             m_jobs.clear();
+            m_bytesWaiting = 0;
         } else {
             ++m_written;
             if (job.completesFrame) ++m_framesCompleted;

@@ -1,6 +1,7 @@
 // Writes BMP files on a background thread, in the order they were handed in, so that decoding the
 // next frame overlaps writing the last one. Images are shared copies (copy on write), so handing one
 // over costs no pixel copy and later work on the caller's bitmaps never changes a queued image.
+// The images waiting are bounded by count and by bytes, so large frames keep memory low.
 #pragma once
 
 #include <condition_variable>
@@ -25,8 +26,12 @@ public:
         std::string message;
     };
 
-    // capacity: images waiting at most; Submit blocks while the queue is full.
-    explicit BmpWriteQueue(std::size_t capacity = 3);
+    // Bytes of images waiting at most, unless one image alone is larger.
+    static constexpr std::size_t kDefaultByteBudget = 24u << 20;
+
+    // capacity: images waiting at most; byteBudget: their pixel bytes at most (one image is always
+    // let in). Submit blocks while either bound is reached.
+    explicit BmpWriteQueue(std::size_t capacity = 3, std::size_t byteBudget = kDefaultByteBudget);
     ~BmpWriteQueue();
 
     // Queues image for path. completesFrame marks the last image of its frame. Returns false (and
@@ -45,10 +50,14 @@ private:
         std::string path;
         int frame;
         bool completesFrame;
+        std::size_t bytes;
     };
     void run();
+    bool hasRoomFor(std::size_t bytes) const;
 
     const std::size_t m_capacity;
+    const std::size_t m_byteBudget;
+    std::size_t m_bytesWaiting = 0;
     mutable std::mutex m_lock;
     std::condition_variable m_changed;
     std::deque<Job> m_jobs;
