@@ -44,7 +44,8 @@ TEST(BmpWriteQueue, ImagesBeyondTheByteBoundAreWrittenInOrderAsHandedIn) {
             filled(image, 9, 5, std::uint8_t(30 * i + 3));
             // Two images per frame, as field extraction hands them in.
             ASSERT_TRUE(queue.Submit(image, (dir / (std::to_string(2 * i) + ".BMP")).string(), i, false));
-            std::memset(image.ScanLine(0), 0xEE, 9 * 3); // changed after handing in: the queued copy keeps its pixels
+            std::memset(image.ScanLine(0), 0xEE,
+                        9 * 3); // changed after handing in: the queued copy keeps its pixels
             ASSERT_TRUE(queue.Submit(image, (dir / (std::to_string(2 * i + 1) + ".BMP")).string(), i, true));
         }
         queue.Drain();
@@ -53,8 +54,10 @@ TEST(BmpWriteQueue, ImagesBeyondTheByteBoundAreWrittenInOrderAsHandedIn) {
         EXPECT_EQ(queue.FramesCompleted(), kImages);
     }
     for (int i = 0; i < kImages; ++i) {
-        const auto first = testsupport::parseBmp(testsupport::readFile(dir / (std::to_string(2 * i) + ".BMP")));
-        const auto second = testsupport::parseBmp(testsupport::readFile(dir / (std::to_string(2 * i + 1) + ".BMP")));
+        const auto first =
+            testsupport::parseBmp(testsupport::readFile(dir / (std::to_string(2 * i) + ".BMP")));
+        const auto second =
+            testsupport::parseBmp(testsupport::readFile(dir / (std::to_string(2 * i + 1) + ".BMP")));
         ASSERT_TRUE(first.error.empty() && second.error.empty()) << first.error << second.error;
         const auto value = std::uint8_t(30 * i + 3);
         EXPECT_EQ(first.bgr, std::vector<std::uint8_t>(first.bgr.size(), value)) << "image " << 2 * i;

@@ -19,7 +19,7 @@ class TBitmap;
 namespace app {
 
 class BmpWriteQueue {
-public:
+  public:
     struct Failure {
         std::string file;
         int frame;
@@ -44,7 +44,7 @@ public:
     // Frames whose every image is complete on disk.
     int FramesCompleted() const;
 
-private:
+  private:
     struct Job {
         std::unique_ptr<host::TBitmap> image;
         std::string path;

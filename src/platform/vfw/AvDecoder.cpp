@@ -9,9 +9,9 @@ extern "C" {
 #include <libavutil/mem.h>
 }
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdlib>
-#include <algorithm>
 #include <cstring>
 #include <deque>
 #include <mutex>
@@ -68,7 +68,8 @@ void avLogCallback(void* object, int level, const char* format, va_list args) {
     int prefix = 0;
     av_log_format_line2(nullptr, level, format, args, line, sizeof line, &prefix);
     std::string text = line;
-    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
+        text.pop_back();
     std::lock_guard g(record->lock);
     record->last = std::move(text);
 }
@@ -83,8 +84,9 @@ void installAvLog() {
 // reorder (B-frames, packed B-frames), the earliest slot still waiting, since output comes in
 // display order. A sample the decoder reports as failed loses its slot by its index, so the pictures
 // after it keep their own slots. Slots without a picture of their own (dropped or undecodable
-// samples) show the picture before them. Sequential reading keeps one decoding session going; going back, or ahead past
-// a key frame, starts a new session at the key frame.
+// samples) show the picture before them. Sequential reading keeps one decoding session going; going
+// back, or ahead past a key frame, starts a new session at the key frame (for codecs that reorder,
+// at the one before it).
 class AvDecoder final : public FrameDecoder {
   public:
     AvDecoder(const SourceFormat& source, SampleReader& reader, OutputDib& out)
@@ -179,7 +181,7 @@ bool AvDecoder::open(std::string& error) {
         std::memcpy(m_ctx->extradata, m_source.extradata.data(), n);
         m_ctx->extradata_size = int(n);
     }
-    // Every frame thread holds its own frames in flight (about 8 MB more per thread at 1080p). Two
+    // Every frame thread holds its own frames in flight (10 to 16 MB more per thread at 1080p). Two
     // threads, with the next frame decoded ahead on another, keep decoding ahead of the BMP writing.
     m_ctx->thread_count = std::thread::hardware_concurrency() > 1 ? 2 : 1;
     m_ctx->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
@@ -337,10 +339,6 @@ void AvDecoder::place(LONG pos) {
     if (reorders && !m_keyPlaced && tag == m_sessionStart && m_sessionStart > m_reader.start() && !m_draining)
         skipLeadingSlots();
     if (reorders) m_keyPlaced = true;
-    if (m_pending.empty()) {
-        av_frame_unref(m_received);
-        return;
-    }
     LONG slot;
     if (reorders || tag < m_pending.front() || tag > m_pending.back()) {
         slot = m_pending.front();

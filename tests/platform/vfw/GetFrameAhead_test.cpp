@@ -91,8 +91,8 @@ TEST_F(GetFrameAhead, InOrderThenJumpsGiveEachFramesOwnPicture) {
     WatchedStream s(rawFormat());
     for (int i = 0; i < 8; ++i)
         s.add(rawFrame(i));
-    s.samples[3].clear();     // dropped: shows frame 2
-    s.samples[5].resize(7);   // damaged: shows frame 4
+    s.samples[3].clear();   // dropped: shows frame 2
+    s.samples[5].resize(7); // damaged: shows frame 4
     std::vector<std::vector<std::uint8_t>> expect;
     for (LONG i = 0; i < 8; ++i)
         expect.push_back(alone(&s, i));
@@ -136,7 +136,8 @@ TEST_F(GetFrameAhead, AFailedBackgroundReadIsReportedForItsOwnFrame) {
     s.failing = 2;
     Decompressor d(&s);
     ASSERT_NE(d.frame, nullptr);
-    for (LONG pos : {0, 1}) ASSERT_NE(AVIStreamGetFrame(d.frame, pos), nullptr);
+    for (LONG pos : {0, 1})
+        ASSERT_NE(AVIStreamGetFrame(d.frame, pos), nullptr);
     AVISetLastErrorDetail({});
     EXPECT_EQ(AVIStreamGetFrame(d.frame, 2), nullptr);
     EXPECT_NE(AVILastErrorDetail().find("frame 2"), std::string::npos) << AVILastErrorDetail();
@@ -179,8 +180,7 @@ std::unique_ptr<MemoryStream> encoded(const std::string& name, const std::string
     const auto path = testsupport::workDir("getframe") / (name + ".avi");
     if (!std::filesystem::exists(path) &&
         testsupport::run("ffmpeg -v error -y -f lavfi -i testsrc2=size=160x120:rate=25 -frames:v " +
-                             std::to_string(frames) + " " + args +
-                         " " + testsupport::quote(path)) != 0)
+                         std::to_string(frames) + " " + args + " " + testsupport::quote(path)) != 0)
         return nullptr;
     return loadSamples(path);
 }
