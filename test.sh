@@ -33,7 +33,8 @@ done
 echo "== fuzz (short runs on the seed corpus)"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLAN_FUZZ=ON \
   -DQUILLAN_TESTS=OFF -DQUILLAN_BENCH=OFF >/dev/null
-cmake --build build-fuzz -j "$jobs"
+fuzz_targets=$(for f in fuzz/fuzz_*.cpp; do basename "$f" .cpp; done)
+cmake --build build-fuzz -j "$jobs" --target $fuzz_targets
 fuzz_seconds=${QUILLAN_FUZZ_SECONDS:-20}
 for target in build-fuzz/fuzz/fuzz_*; do
   [ -x "$target" ] || continue

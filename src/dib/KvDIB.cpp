@@ -33,6 +33,9 @@ bool validBitCount(WORD bpp) {
 // the DIB is a global memory block, the block must hold all of it.
 bool checkDIB(const BITMAPINFOHEADER* dib, DibLayout& out) {
     if (!dib) return false;
+    // A DIB in a global memory block is checked against the block's size before any field is read.
+    const HGLOBAL block = GlobalHandle(dib);
+    if (block && GlobalSize(block) < sizeof(BITMAPINFOHEADER)) return false;
     const BITMAPINFOHEADER& h = *dib;
     if (h.biSize < sizeof(BITMAPINFOHEADER) || h.biSize > kMaxHeaderSize) return false;
     if (h.biWidth <= 0 || h.biWidth > kMaxDimension || h.biHeight == 0 || h.biHeight > kMaxDimension ||
@@ -55,9 +58,7 @@ bool checkDIB(const BITMAPINFOHEADER* dib, DibLayout& out) {
     out.imageBytes = std::size_t(stride * rows);
     out.pixelOffset = h.biSize + table;
     if (h.biSizeImage != 0 && h.biSizeImage < out.imageBytes) return false; // truncated pixel data
-    if (HGLOBAL block = GlobalHandle(dib)) {
-        if (GlobalSize(block) < out.pixelOffset + out.imageBytes) return false;
-    }
+    if (block && GlobalSize(block) < out.pixelOffset + out.imageBytes) return false;
     return true;
 }
 

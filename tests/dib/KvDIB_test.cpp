@@ -225,6 +225,12 @@ TEST(DibToBitmap, HostileHeadersGiveNullAndNeverReadOutside) {
     };
     EXPECT_FALSE(convert(nullptr));
     {
+        // A global block too short for the header itself is refused before a field is read.
+        void* block = GlobalAllocPtr(GMEM_MOVEABLE | GMEM_ZEROINIT, 20);
+        EXPECT_FALSE(convert(static_cast<BITMAPINFOHEADER*>(block)));
+        GlobalFreePtr(block);
+    }
+    {
         // biClrUsed 0 at 8 bits: the table is 256 entries long and the pixels follow it.
         Dib dib(1, 1, 8, std::vector<RGBQUAD>(256, RGBQUAD{0, 0, 0, 0}));
         dib.header->biClrUsed = 0;
