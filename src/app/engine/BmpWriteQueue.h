@@ -27,7 +27,7 @@ class BmpWriteQueue {
     };
 
     // Bytes of images waiting at most, unless one image alone is larger.
-    static constexpr std::size_t kDefaultByteBudget = 24u << 20;
+    static constexpr std::size_t kDefaultByteBudget = 12u << 20;
 
     // capacity: images waiting at most; byteBudget: their pixel bytes at most (one image is always
     // let in). Submit blocks while either bound is reached.
