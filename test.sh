@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the unit and integration tests, the parsers'
-# tests under AddressSanitizer and UndefinedBehaviorSanitizer, and a short run of every fuzz target.
+# tests under AddressSanitizer and UndefinedBehaviorSanitizer, the threaded parts under ThreadSanitizer,
+# and a short run of every fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/deps.sh
@@ -27,6 +28,20 @@ for t in build-asan/tests/quillan_*_tests; do
     tail -n 1 "$log"
   else
     tail -n 80 "$log"; echo "sanitizer tests failed: $t"; exit 1
+  fi
+done
+
+echo "== thread sanitizer (decoding ahead, background writing)"
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLAN_SANITIZE=thread \
+  -DQUILLAN_BENCH=OFF >/dev/null
+cmake --build build-tsan -j "$jobs" --target quillan_vfw_tests quillan_app_tests quillan-extract
+for t in build-tsan/tests/quillan_vfw_tests build-tsan/tests/quillan_app_tests; do
+  log="build-tsan/$(basename "$t").log"
+  if QUILLAN_TEST_WORK="$PWD/build-tsan/test-work" TSAN_OPTIONS="halt_on_error=1 suppressions=$PWD/tests/tsan.supp" \
+    "$t" --gtest_brief=1 --gtest_filter='-*Corpus*:*Cli*' >"$log" 2>&1; then
+    tail -n 1 "$log"
+  else
+    tail -n 80 "$log"; echo "thread sanitizer tests failed: $t"; exit 1
   fi
 done
 

@@ -6,6 +6,7 @@
 #include "platform/vfw/Vfw.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <map>
 #include <vector>
@@ -19,7 +20,7 @@ struct MemoryStream : win::IAVIStream {
     win::DWORD flags = 0;                                   // AVISTREAMINFO_ flags
     win::FOURCC type = win::streamtypeVIDEO;
     int refs = 1;
-    int dataReads = 0; // Read calls that copied sample bytes
+    std::atomic<int> dataReads{0}; // Read calls that copied sample bytes (decoding ahead reads from another thread)
 
     explicit MemoryStream(std::vector<std::uint8_t> format) { formats[0] = std::move(format); }
 

@@ -5,6 +5,9 @@
 using namespace avitest;
 using namespace win;
 
+// The id of an OpenDML super index, for finding it in built bytes.
+constexpr std::string_view kIndxId = "indx";
+
 namespace {
 
 struct Layout {
@@ -162,8 +165,8 @@ TEST(AviIndexChoice, Idx1OfTheFirstRiffAloneIsNotEnoughWithAvix) {
     b.options.chunksPerRiff = 6;
     auto bytes = b.build();
     // Hide every indx: only the idx1 of the first RIFF remains, so movi must be scanned.
-    for (auto it = std::search(bytes.begin(), bytes.end(), "indx", "indx" + 4); it != bytes.end();
-         it = std::search(it, bytes.end(), "indx", "indx" + 4))
+    for (auto it = std::search(bytes.begin(), bytes.end(), kIndxId.begin(), kIndxId.end()); it != bytes.end();
+         it = std::search(it, bytes.end(), kIndxId.begin(), kIndxId.end()))
         std::copy_n("JUNK", 4, it);
     auto file = openBytes(bytes);
     ASSERT_TRUE(file);

@@ -5,6 +5,9 @@
 using namespace avitest;
 using namespace win;
 
+// The id of an OpenDML super index, for finding it in built bytes.
+constexpr std::string_view kIndxId = "indx";
+
 namespace {
 
 AviBuilder tenFrames(Idx1 idx1 = Idx1::Relative) {
@@ -141,7 +144,7 @@ TEST(AviHostile, HugeCountsAndSizesDoNotAllocate) {
 
     // A super index whose slots all point at the same ix chunk lists more chunks than the file holds.
     auto many = b.build();
-    indx = std::size_t(std::search(many.begin(), many.end(), "indx", "indx" + 4) - many.begin());
+    indx = std::size_t(std::search(many.begin(), many.end(), kIndxId.begin(), kIndxId.end()) - many.begin());
     std::vector<std::uint8_t> slot(many.begin() + long(indx) + 32, many.begin() + long(indx) + 48);
     for (int k = 1; k < 32; ++k)
         std::copy(slot.begin(), slot.end(), many.begin() + long(indx) + 32 + 16 * k);
