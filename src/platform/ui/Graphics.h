@@ -19,11 +19,8 @@ class EInvalidGraphicOperation : public Exception {
     using Exception::Exception;
 };
 
-// Raised when SaveToFile cannot create or write its file; the message names the file and the cause.
-class EFCreateError : public Exception {
-  public:
-    using Exception::Exception;
-};
+// SaveToFile raises EFCreateError when it cannot create or write its file; the message names the file
+// and the cause.
 
 // Copies made by Assign share one image (bitmap handle, palette and pixel memory) through an atomic
 // reference count, so a copy may be saved on another thread while the original is used and changed:

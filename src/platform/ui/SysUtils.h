@@ -17,10 +17,30 @@ private:
     std::string m_message;
 };
 
-// Raised by lists for an index outside their range.
-class EListError : public Exception {
-public:
-    using Exception::Exception;
-};
+#define QUILLAN_EXCEPTION(name, base)                                                                   \
+    class name : public base {                                                                         \
+    public:                                                                                            \
+        using base::base;                                                                              \
+    }
+
+// Raised by lists for an index outside their range and for list misuse.
+QUILLAN_EXCEPTION(EListError, Exception);
+// Integer arithmetic: a division by zero, and a result that does not fit its type.
+QUILLAN_EXCEPTION(EIntError, Exception);
+QUILLAN_EXCEPTION(EDivByZero, EIntError);
+QUILLAN_EXCEPTION(EIntOverflow, EIntError);
+// An allocation that could not be satisfied.
+QUILLAN_EXCEPTION(EOutOfMemory, Exception);
+// Streams: malformed or truncated data, reads and writes outside their limits, files that cannot be
+// opened or created (the message names the file and the cause).
+QUILLAN_EXCEPTION(EStreamError, Exception);
+QUILLAN_EXCEPTION(EFOpenError, EStreamError);
+QUILLAN_EXCEPTION(EFCreateError, EStreamError);
+// A class name read from a stream that no class was registered under.
+QUILLAN_EXCEPTION(EClassNotFound, Exception);
+// A text that does not convert to the wanted number or value.
+QUILLAN_EXCEPTION(EConvertError, Exception);
+
+#undef QUILLAN_EXCEPTION
 
 } // namespace host
