@@ -31,14 +31,24 @@ for t in build-asan/tests/quillan_*_tests; do
   fi
 done
 
-echo "== thread sanitizer (decoding ahead, background writing)"
+echo "== thread sanitizer (decoding ahead, background writing, timers)"
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLAN_SANITIZE=thread \
   -DQUILLAN_BENCH=OFF >/dev/null
-cmake --build build-tsan -j "$jobs" --target quillan_vfw_tests quillan_app_tests quillan-extract
-for t in build-tsan/tests/quillan_vfw_tests build-tsan/tests/quillan_app_tests; do
-  log="build-tsan/$(basename "$t").log"
+cmake --build build-tsan -j "$jobs" --target quillan_vfw_tests quillan_app_tests quillan-extract \
+  quillan_winmm_tests quillan_core_tests
+# Each program with the filter that selects its threaded tests.
+tsan_runs=(
+  "quillan_vfw_tests -*Corpus*:*Cli*"
+  "quillan_app_tests -*Corpus*:*Cli*"
+  "quillan_winmm_tests *"
+  "quillan_core_tests KvTimer*:KvUtilsTiming*"
+)
+for run in "${tsan_runs[@]}"; do
+  read -r name filter <<<"$run"
+  t="build-tsan/tests/$name"
+  log="build-tsan/$name.log"
   if QUILLAN_TEST_WORK="$PWD/build-tsan/test-work" TSAN_OPTIONS="halt_on_error=1 suppressions=$PWD/tests/tsan.supp" \
-    "$t" --gtest_brief=1 --gtest_filter='-*Corpus*:*Cli*' >"$log" 2>&1; then
+    "$t" --gtest_brief=1 --gtest_filter="$filter" >"$log" 2>&1; then
     tail -n 1 "$log"
   else
     tail -n 80 "$log"; echo "thread sanitizer tests failed: $t"; exit 1

@@ -170,7 +170,7 @@ TEST(KvTimer, ProcedureMayKillItsOwnEvent) {
     Counter last;
     last.killOnCall = 1;
     ASSERT_TRUE(start(last, 25));
-    ASSERT_TRUE(waitFor([] { return win::activeTimerEvents() == 0; }));
+    ASSERT_TRUE(waitFor([&] { return win::activeTimerEvents() == 0 && last.count == 1 && !last.inside; }));
     std::this_thread::sleep_for(milliseconds(100));
     EXPECT_EQ(last.count, 1);
     EXPECT_EQ(win::timeEndPeriod(25), win::TIMERR_NOCANDO);

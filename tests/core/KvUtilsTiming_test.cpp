@@ -107,46 +107,33 @@ TEST(KvUtilsTiming, CycleMeasurementCountsProcessorCycles) {
     EXPECT_EQ(s.max, s.min);
 }
 
-TEST(KvUtilsTiming, DelayWithoutMessagesSleeps) {
-    FakePump pump;
-    pump.waiting = 1;
-    PumpInstalled installed(&pump);
-    auto t0 = Clock::now();
-    Delay(0, true);
-    Delay(-5, true);
-    EXPECT_LT(msSince(t0), 20);
-    t0 = Clock::now();
-    Delay(30, false);
-    EXPECT_GE(msSince(t0), 30);
-    EXPECT_EQ(pump.processed, 0);
-    EXPECT_EQ(pump.longestWait, 0u);
-}
-
-TEST(KvUtilsTiming, DelayKeepsProcessingMessagesUntilTheTimeIsUp) {
-    FakePump pump;
-    pump.waiting = 3;
-    PumpInstalled installed(&pump);
-    const auto t0 = Clock::now();
-    Delay(60, true);
-    EXPECT_GE(msSince(t0), 60);
-    EXPECT_EQ(pump.processed, 3);
-    EXPECT_LE(pump.longestWait, 60u);
-}
-
-TEST(KvUtilsTiming, DelayStopsWhenTheApplicationTerminates) {
-    FakePump pump;
-    pump.waiting = 2;
-    pump.terminateAfter = 2;
-    PumpInstalled installed(&pump);
-    const auto t0 = Clock::now();
-    Delay(5000, true);
-    EXPECT_LT(msSince(t0), 2500);
-    EXPECT_EQ(pump.processed, 2);
-}
-
-TEST(KvUtilsTiming, DelayWithoutAPumpSleeps) {
-    PumpInstalled none(nullptr);
-    const auto t0 = Clock::now();
-    Delay(30, true);
-    EXPECT_GE(msSince(t0), 30);
+TEST(KvUtilsTiming, DelaySleepsOrKeepsProcessingMessages) {
+    struct Row {
+        std::int32_t ms;
+        bool processMessages;
+        bool withPump;
+        int waiting, terminateAfter; // messages waiting; processed messages after which the application ends
+        long long minMs, maxMs;
+        int processed;
+    } rows[] = {
+        {0, true, true, 1, -1, 0, 200, 0}, // nothing to wait for
+        {-5, true, true, 1, -1, 0, 200, 0},
+        {30, false, true, 1, -1, 30, 2000, 0}, // a plain sleep leaves the messages alone
+        {30, true, false, 0, -1, 30, 2000, 0}, // no pump installed: a plain sleep
+        {60, true, true, 3, -1, 60, 2000, 3},  // messages processed, then the rest of the time waited
+        {5000, true, true, 2, 2, 0, 2500, 2},  // the application terminates
+    };
+    for (const Row& r : rows) {
+        FakePump pump;
+        pump.waiting = r.waiting;
+        pump.terminateAfter = r.terminateAfter;
+        PumpInstalled installed(r.withPump ? &pump : nullptr);
+        const auto t0 = Clock::now();
+        Delay(r.ms, r.processMessages);
+        const auto ms = msSince(t0);
+        EXPECT_GE(ms, r.minMs) << r.ms;
+        EXPECT_LT(ms, r.maxMs) << r.ms;
+        EXPECT_EQ(pump.processed, r.processed) << r.ms;
+        EXPECT_LE(pump.longestWait, std::uint32_t(std::max(r.ms, 0))) << r.ms;
+    }
 }
