@@ -101,7 +101,6 @@ std::string TimeToString64Ex(std::int64_t ms, bool withMilliseconds) {
 std::string TimeToString64(std::int64_t ms) { return TimeToString64Ex(ms, true); }
 
 std::int32_t DBToVolume(double db, std::int32_t maximum) {
-    // The inverse of VolumeToDB: round(10^(db / 20) × max(maximum, 1)), 0 at or below −110 dB, clamped.
     if (!(db > -110.0)) return 0;
     const double v = std::round(std::pow(10.0, db / 20.0) * Max(maximum, 1));
     return v >= std::numeric_limits<std::int32_t>::max() ? std::numeric_limits<std::int32_t>::max()

@@ -19,7 +19,7 @@ struct Table {
     unsigned char* at(std::size_t i) { return bytes.data() + i * static_cast<std::size_t>(width); }
 };
 
-// Compares the leading key bytes as a big-endian unsigned number.
+// Orders elements by their leading key bytes (memcmp order).
 std::int32_t g_keyBytes = 4;
 int compareKeys(const void* a, const void* b) {
     return std::memcmp(a, b, static_cast<std::size_t>(g_keyBytes));
@@ -48,7 +48,9 @@ TEST(KvSearch, QsortAgreesWithStdSortForManyWidthsAndKeyRanges) {
                 g_keyBytes = static_cast<std::int32_t>(t.keyBytes());
                 for (std::size_t i = 0; i < n; ++i) {
                     const std::uint32_t key = static_cast<std::uint32_t>(rng() % keyRange);
-                    for (std::size_t k = 0; k < t.keyBytes(); ++k) t.at(i)[k] = static_cast<unsigned char>(key >> (8 * k));
+                    for (std::size_t k = 0; k < t.keyBytes(); ++k) {
+                        t.at(i)[k] = static_cast<unsigned char>(key >> (8 * k));
+                    }
                     for (std::size_t k = t.keyBytes(); k < static_cast<std::size_t>(width); ++k) {
                         t.at(i)[k] = static_cast<unsigned char>(rng());
                     }

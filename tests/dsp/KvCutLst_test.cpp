@@ -8,7 +8,9 @@ using namespace kv;
 
 namespace {
 
-TKvCutRegion region(std::int32_t start, std::int32_t length) { return TKvCutRegion{start, start * 4, length, length * 4, 0}; }
+TKvCutRegion region(std::int32_t start, std::int32_t length) {
+    return TKvCutRegion{start, start * 4, length, length * 4, 0};
+}
 
 std::vector<std::int32_t> starts(const TKvCutList& l) {
     std::vector<std::int32_t> out;

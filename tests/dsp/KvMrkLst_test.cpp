@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <set>
 #include <vector>
@@ -23,7 +24,8 @@ TKvMarker marker(std::int32_t id, std::int32_t offset, std::int32_t link = 0) {
 
 std::vector<std::int32_t> ids(const TKvMarkerList& l) {
     std::vector<std::int32_t> out;
-    for (std::int32_t i = 0; i < l.Count(); ++i) out.push_back(l.Get(i)->ID);
+    // Copies: a packed field may be misaligned, so no reference may bind to it.
+    for (std::int32_t i = 0; i < l.Count(); ++i) out.push_back(std::int32_t{l.Get(i)->ID});
     return out;
 }
 
@@ -65,8 +67,8 @@ TEST(KvMarkerList, SetOffsetMovesTheMarkerToItsSortedPlace) {
 }
 
 TEST(KvMarkerList, ShellSortMatchesAStableSortOnManyRecords) {
-    // Gaps above 1 only appear from 36 records on; equal offsets keep their order within a gap pass,
-    // which with many duplicates is checked through the multiset of (offset, id) pairs.
+    // Gaps above 1 are used from 36 records on. Many offsets repeat; the same records (offset and ID)
+    // must come out, in order of offset.
     for (int n : {0, 1, 2, 9, 40, 130, 1000}) {
         TKvMarkerList l;
         std::vector<std::pair<std::int32_t, std::int32_t>> expected;
@@ -77,7 +79,9 @@ TEST(KvMarkerList, ShellSortMatchesAStableSortOnManyRecords) {
         }
         l.Sort();
         std::vector<std::pair<std::int32_t, std::int32_t>> got;
-        for (std::int32_t i = 0; i < l.Count(); ++i) got.emplace_back(l.Get(i)->Offset, l.Get(i)->ID);
+        for (std::int32_t i = 0; i < l.Count(); ++i) {
+            got.emplace_back(std::int32_t{l.Get(i)->Offset}, std::int32_t{l.Get(i)->ID});
+        }
         for (std::size_t i = 1; i < got.size(); ++i) ASSERT_LE(got[i - 1].first, got[i].first) << n;
         std::sort(expected.begin(), expected.end());
         std::sort(got.begin(), got.end());
@@ -111,7 +115,7 @@ TEST(KvMarkerList, LinksIdsColoursExchangeAndMove) {
     l.OnChange = [&](host::TObject*) { log += '>'; };
     l.SetColor(1, 0xFF);
     l.SetColor(1, 0xFF); // same colour: nothing
-    EXPECT_EQ(l.Get(1)->Color, 0xFFu);
+    EXPECT_EQ(std::uint32_t{l.Get(1)->Color}, 0xFFu);
     EXPECT_EQ(log, "<>");
     l.Exchange(0, 2);
     EXPECT_EQ(ids(l), (std::vector<std::int32_t>{30, 20, 10}));
