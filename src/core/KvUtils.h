@@ -145,6 +145,7 @@ std::string TimeToStringEx(std::int32_t ms, bool withMilliseconds);
 std::string TimeToString(std::int32_t ms);
 std::string TimeToString64Ex(std::int64_t ms, bool withMilliseconds);
 std::string TimeToString64(std::int64_t ms);
+// The inverse of VolumeToDB: round(10^(db / 20) × max(maximum, 1)); 0 at or below −110 dB, clamped to 32 bits.
 std::int32_t DBToVolume(double db, std::int32_t maximum);
 double VolumeToDB(std::int32_t volume, std::int32_t maximum);
 std::string VolumeToStringShort(std::int32_t volume, std::int32_t maximum, std::int32_t decimals);
