@@ -20,8 +20,9 @@ namespace {
 namespace fs = std::filesystem;
 
 std::int64_t clampToInt64(std::uint64_t v) {
-    return v > std::uint64_t(std::numeric_limits<std::int64_t>::max()) ? std::numeric_limits<std::int64_t>::max()
-                                                                       : std::int64_t(v);
+    return v > std::uint64_t(std::numeric_limits<std::int64_t>::max())
+               ? std::numeric_limits<std::int64_t>::max()
+               : std::int64_t(v);
 }
 
 // The path itself when it exists, else its nearest existing parent (at last the root or the current
@@ -30,7 +31,8 @@ fs::path existingFolder(const std::string& path) {
     std::error_code ec;
     fs::path p = path.empty() ? fs::current_path(ec) : fs::absolute(path, ec).lexically_normal();
     if (ec) return fs::path(".");
-    while (!fs::exists(p, ec) && p.has_relative_path()) p = p.parent_path();
+    while (!fs::exists(p, ec) && p.has_relative_path())
+        p = p.parent_path();
     return p;
 }
 
@@ -93,7 +95,8 @@ bool WinExecAndWait(const std::string& commandLine) {
     std::vector<std::string> args = win::splitCommandLine(commandLine);
     if (args.empty() || args[0].empty()) return false;
     std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
+    for (std::string& arg : args)
+        argv.push_back(arg.data());
     argv.push_back(nullptr);
     pid_t pid = 0;
     if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return false;

@@ -20,7 +20,8 @@ void openForWriting(host::TRegistry& reg, win::HKEY root, const std::string& key
     takeRoot(reg, root);
     if (!reg.OpenKey(key, true)) {
         std::string detail = win::RegLastErrorDetail();
-        throw host::ERegistryException("Failed to create key '" + key + "'" + (detail.empty() ? "" : ": " + detail));
+        throw host::ERegistryException("Failed to create key '" + key + "'" +
+                                       (detail.empty() ? "" : ": " + detail));
     }
 }
 
@@ -31,19 +32,36 @@ bool openForReading(host::TRegistry& reg, win::HKEY root, const std::string& key
 
 } // namespace
 
-void SaveInRegistry(win::HKEY root, const std::string& key, const std::string& name, const host::Variant& value) {
+void SaveInRegistry(win::HKEY root, const std::string& key, const std::string& name,
+                    const host::Variant& value) {
     host::TRegistry reg;
     openForWriting(reg, root, key);
     switch (value.VarType()) {
-    case host::varNull: case host::varSmallint: case host::varInteger: case host::varByte:
+    case host::varNull:
+    case host::varSmallint:
+    case host::varInteger:
+    case host::varByte:
         reg.WriteInteger(name, std::int32_t(value.AsInteger()));
         break;
-    case host::varSingle: case host::varDouble: reg.WriteFloat(name, value.AsDouble()); break;
-    case host::varCurrency: reg.WriteCurrency(name, value.AsCurrency()); break;
-    case host::varDate: reg.WriteDateTime(name, value.AsDouble()); break;
-    case host::varOleStr: case host::varString: reg.WriteString(name, value.AsString()); break;
-    case host::varBoolean: reg.WriteBool(name, value.AsBoolean()); break;
-    default: break; // other types are not written
+    case host::varSingle:
+    case host::varDouble:
+        reg.WriteFloat(name, value.AsDouble());
+        break;
+    case host::varCurrency:
+        reg.WriteCurrency(name, value.AsCurrency());
+        break;
+    case host::varDate:
+        reg.WriteDateTime(name, value.AsDouble());
+        break;
+    case host::varOleStr:
+    case host::varString:
+        reg.WriteString(name, value.AsString());
+        break;
+    case host::varBoolean:
+        reg.WriteBool(name, value.AsBoolean());
+        break;
+    default:
+        break; // other types are not written
     }
 }
 
@@ -55,15 +73,31 @@ host::Variant GetFromRegistry(win::HKEY root, const std::string& key, const std:
     host::TRegistry reg;
     if (!openForReading(reg, root, key, name)) return result;
     switch (value.VarType()) {
-    case host::varNull: case host::varSmallint: case host::varInteger: case host::varByte:
+    case host::varNull:
+    case host::varSmallint:
+    case host::varInteger:
+    case host::varByte:
         result = host::Variant(reg.ReadInteger(name));
         break;
-    case host::varSingle: case host::varDouble: result = host::Variant(reg.ReadFloat(name)); break;
-    case host::varCurrency: result = host::Variant(reg.ReadCurrency(name)); break;
-    case host::varDate: result = host::Variant::Date(reg.ReadDateTime(name)); break;
-    case host::varOleStr: case host::varString: result = host::Variant(reg.ReadString(name)); break;
-    case host::varBoolean: result = host::Variant(reg.ReadBool(name)); break;
-    default: break;
+    case host::varSingle:
+    case host::varDouble:
+        result = host::Variant(reg.ReadFloat(name));
+        break;
+    case host::varCurrency:
+        result = host::Variant(reg.ReadCurrency(name));
+        break;
+    case host::varDate:
+        result = host::Variant::Date(reg.ReadDateTime(name));
+        break;
+    case host::varOleStr:
+    case host::varString:
+        result = host::Variant(reg.ReadString(name));
+        break;
+    case host::varBoolean:
+        result = host::Variant(reg.ReadBool(name));
+        break;
+    default:
+        break;
     }
     return result;
 }

@@ -44,13 +44,14 @@ bool readCpuTimes(CpuTimes& times) {
     std::FILE* f = std::fopen("/proc/stat", "r");
     if (!f) return false;
     unsigned long long v[8] = {};
-    int n = std::fscanf(f, "cpu %llu %llu %llu %llu %llu %llu %llu %llu", &v[0], &v[1], &v[2], &v[3], &v[4], &v[5],
-                        &v[6], &v[7]);
+    int n = std::fscanf(f, "cpu %llu %llu %llu %llu %llu %llu %llu %llu", &v[0], &v[1], &v[2], &v[3], &v[4],
+                        &v[5], &v[6], &v[7]);
     std::fclose(f);
     if (n < 4) return false;
     // user, nice, system, idle, iowait, irq, softirq, steal; guest time is already part of user.
     times.total = 0;
-    for (unsigned long long x : v) times.total += x;
+    for (unsigned long long x : v)
+        times.total += x;
     times.idle = v[3] + v[4];
     return true;
 }
@@ -66,10 +67,18 @@ std::int32_t _CPU_ = GetCPUType();
 bool _MMX_ = (GetCPUFeatures() >> 23) & 1;
 bool _USECPUEXT_ = true;
 
-bool HaveWin95() { return _Win95_; }
-bool HaveWin98() { return _Win98_; }
-bool HaveWinNT() { return _WinNT_; }
-bool HaveWinNT4() { return _WinNT4_; }
+bool HaveWin95() {
+    return _Win95_;
+}
+bool HaveWin98() {
+    return _Win98_;
+}
+bool HaveWinNT() {
+    return _WinNT_;
+}
+bool HaveWinNT4() {
+    return _WinNT4_;
+}
 
 // The processor class by the family of CPUID leaf 1: 4 for a 486, 5 for a Pentium (586), 6 for the
 // 686 class, which takes in every later family as well (family 15 and the extended families). 3 (a 386)
@@ -95,7 +104,9 @@ std::uint32_t GetCPUFeatures() {
 
 // The processor's operating mode, as the width in bits of the code running: 64 in 64-bit (long) mode,
 // 32 in 32-bit protected mode.
-std::int32_t GetCPUMode() { return std::int32_t(sizeof(void*) * 8); }
+std::int32_t GetCPUMode() {
+    return std::int32_t(sizeof(void*) * 8);
+}
 
 // The time-stamp counter on x86; elsewhere a monotonic clock in nanoseconds.
 std::int64_t GetCPUCycles() {
@@ -127,12 +138,16 @@ std::int32_t GetCPUUsage() {
     return last;
 }
 
-std::int32_t BitsPerPixel() { return win::DisplayBitsPerPixel(); }
+std::int32_t BitsPerPixel() {
+    return win::DisplayBitsPerPixel();
+}
 
 std::int32_t NonClientHeight() {
     return win::GetSystemMetrics(win::SM_CYCAPTION) + 2 * win::GetSystemMetrics(win::SM_CYFRAME);
 }
 
-std::int32_t MenuHeight() { return win::GetSystemMetrics(win::SM_CYMENU); }
+std::int32_t MenuHeight() {
+    return win::GetSystemMetrics(win::SM_CYMENU);
+}
 
 } // namespace kv

@@ -24,7 +24,8 @@ fs::path freshDir(const std::string& name) {
 
 std::vector<std::string> entries(const fs::path& dir) {
     std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
+    for (const auto& e : fs::directory_iterator(dir))
+        names.push_back(e.path().filename().string());
     return names;
 }
 
@@ -37,11 +38,12 @@ TEST(KvUtilsFiles, CheckPathAddsOrRemovesOneTrailingSeparator) {
         const char* expected;
     };
     const Case cases[] = {
-        {"", true, ""},          {"", false, ""},          {"/a", true, "/a/"},   {"/a/", true, "/a/"},
-        {"/a/", false, "/a"},    {"/a", false, "/a"},      {"/a//", false, "/a/"}, {"/", true, "/"},
-        {"/", false, "/"},       {"a\\", true, "a\\/"},    {"rel", true, "rel/"},
+        {"", true, ""},       {"", false, ""},       {"/a", true, "/a/"},    {"/a/", true, "/a/"},
+        {"/a/", false, "/a"}, {"/a", false, "/a"},   {"/a//", false, "/a/"}, {"/", true, "/"},
+        {"/", false, "/"},    {"a\\", true, "a\\/"}, {"rel", true, "rel/"},
     };
-    for (const Case& c : cases) EXPECT_EQ(CheckPath(c.path, c.add), c.expected) << c.path << " " << c.add;
+    for (const Case& c : cases)
+        EXPECT_EQ(CheckPath(c.path, c.add), c.expected) << c.path << " " << c.add;
 }
 
 TEST(KvUtilsFiles, TempFilesAreNewFilesOfTheTempFolder) {

@@ -34,7 +34,8 @@ TEST(KvUtilsRegistry, EveryVariantTypeRoundTripsAsTheTypeItIsReadAs) {
         {"olestr", Variant::OleStr("wide"), Variant::OleStr(""), Variant("wide")},
         {"boolean", Variant(true), Variant(false), Variant(true)},
     };
-    for (const Case& c : cases) SaveInRegistry(HKEY_CURRENT_USER, Key, c.name, c.saved);
+    for (const Case& c : cases)
+        SaveInRegistry(HKEY_CURRENT_USER, Key, c.name, c.saved);
     for (const Case& c : cases) {
         Variant read = GetFromRegistry(HKEY_CURRENT_USER, Key, c.name, c.fallback);
         EXPECT_EQ(read, c.expected) << c.name << ": " << read.AsString() << " of type " << read.VarType();
@@ -77,13 +78,15 @@ TEST(KvUtilsRegistry, BinaryValuesReportTheirSizeAndNeverWritePastTheBuffer) {
     EXPECT_EQ(part[7], 7);
     EXPECT_EQ(part[8], 0xEE);
     EXPECT_EQ(GetFromRegistryBinary(HKEY_CURRENT_USER, Key, "Options", -1, part.data()), 0);
-    EXPECT_THROW(SaveInRegistryBinary(HKEY_CURRENT_USER, Key, "Bad", -1, part.data()), host::ERegistryException);
+    EXPECT_THROW(SaveInRegistryBinary(HKEY_CURRENT_USER, Key, "Bad", -1, part.data()),
+                 host::ERegistryException);
 }
 
 TEST(KvUtilsRegistry, KeysIgnoreCaseAndOnlyPredefinedRootsAreTaken) {
     testsupport::freshRegistry();
     SaveInRegistry(HKEY_CURRENT_USER, Key, "Count", Variant(7));
-    EXPECT_EQ(GetFromRegistry(HKEY_CURRENT_USER, "SOFTWARE\\quillan\\SETTINGS", "count", Variant(0)), Variant(7));
+    EXPECT_EQ(GetFromRegistry(HKEY_CURRENT_USER, "SOFTWARE\\quillan\\SETTINGS", "count", Variant(0)),
+              Variant(7));
     EXPECT_EQ(GetFromRegistry(win::HKEY_LOCAL_MACHINE, Key, "Count", Variant(0)), Variant(0));
     // A root that is not a predefined key leaves the default root, the current user's.
     auto notARoot = reinterpret_cast<win::HKEY>(std::uintptr_t(0x80000007u));

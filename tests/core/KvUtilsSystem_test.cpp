@@ -60,7 +60,8 @@ TEST(KvUtilsSystem, CyclesAdvanceAndUsageIsAPercentage) {
     // Keep one processor busy for a while: the share of busy time must show.
     auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
     volatile unsigned spin = 0;
-    while (std::chrono::steady_clock::now() < end) spin = spin + 1;
+    while (std::chrono::steady_clock::now() < end)
+        spin = spin + 1;
     std::int32_t usage = GetCPUUsage();
     EXPECT_GT(GetCPUCycles(), before);
     EXPECT_GE(usage, 1);

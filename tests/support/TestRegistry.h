@@ -17,7 +17,8 @@ inline std::filesystem::path freshRegistry(const std::string& suffix = "") {
     for (char& c : name)
         if (c == '/') c = '_';
     std::filesystem::path path = workDir("registry") / (name + suffix + ".db");
-    for (const char* extra : {"", "-wal", "-shm"}) std::filesystem::remove(path.string() + extra);
+    for (const char* extra : {"", "-wal", "-shm"})
+        std::filesystem::remove(path.string() + extra);
     setenv("QUILLAN_REGISTRY", path.c_str(), 1);
     return path;
 }

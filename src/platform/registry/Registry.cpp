@@ -195,7 +195,8 @@ LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType,
     if (LONG rc = valueName(lpValueName, name); rc != ERROR_SUCCESS) return rc;
     if (!(key.access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
     if (!lpData && cbData > 0) return ERROR_INVALID_PARAMETER;
-    if ((dwType == REG_DWORD || dwType == REG_DWORD_BIG_ENDIAN) && cbData != 4) return ERROR_INVALID_PARAMETER;
+    if ((dwType == REG_DWORD || dwType == REG_DWORD_BIG_ENDIAN) && cbData != 4)
+        return ERROR_INVALID_PARAMETER;
     if (dwType == REG_QWORD && cbData != 8) return ERROR_INVALID_PARAMETER;
     return key.store->setValue(key.id, name, dwType, lpData, cbData);
 }
@@ -259,7 +260,8 @@ LONG RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName, LP
 LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchValueName, LPDWORD lpReserved,
                    LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
     setRegistryErrorDetail({});
-    if (!lpValueName || !lpcchValueName || lpReserved || (lpData && !lpcbData)) return ERROR_INVALID_PARAMETER;
+    if (!lpValueName || !lpcchValueName || lpReserved || (lpData && !lpcbData))
+        return ERROR_INVALID_PARAMETER;
     OpenKey key;
     if (LONG rc = resolve(hKey, key); rc != ERROR_SUCCESS) return rc;
     RegistryStore::Value value;
@@ -299,8 +301,12 @@ LONG RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD lpRe
     return ERROR_SUCCESS;
 }
 
-std::string RegDatabasePath() { return databasePath(); }
+std::string RegDatabasePath() {
+    return databasePath();
+}
 
-std::string RegLastErrorDetail() { return registryErrorDetail(); }
+std::string RegLastErrorDetail() {
+    return registryErrorDetail();
+}
 
 } // namespace win

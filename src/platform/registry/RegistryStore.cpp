@@ -15,7 +15,7 @@ thread_local std::string t_detail;
 constexpr int SchemaVersion = 1;
 
 const char* const RootNames[RegistryStore::RootCount] = {
-    "HKEY_CLASSES_ROOT",     "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE", "HKEY_USERS",
+    "HKEY_CLASSES_ROOT",     "HKEY_CURRENT_USER",   "HKEY_LOCAL_MACHINE", "HKEY_USERS",
     "HKEY_PERFORMANCE_DATA", "HKEY_CURRENT_CONFIG", "HKEY_DYN_DATA",
 };
 
@@ -33,12 +33,16 @@ bool createParentFolders(const std::string& path, std::string& error) {
 
 } // namespace
 
-const std::string& registryErrorDetail() { return t_detail; }
-void setRegistryErrorDetail(std::string detail) { t_detail = std::move(detail); }
+const std::string& registryErrorDetail() {
+    return t_detail;
+}
+void setRegistryErrorDetail(std::string detail) {
+    t_detail = std::move(detail);
+}
 
 // A prepared statement; failures of prepare and step are recorded by the store that made it.
 class RegistryStore::Statement {
-public:
+  public:
     Statement(RegistryStore& store, const char* sql) : m_store(store) {
         m_rc = store.fail(sqlite3_prepare_v2(store.m_db, sql, -1, &m_stmt, nullptr));
     }
@@ -51,7 +55,8 @@ public:
         return *this;
     }
     Statement& bind(int i, const std::string& s) {
-        if (m_rc == SQLITE_OK) sqlite3_bind_text64(m_stmt, i, s.data(), s.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+        if (m_rc == SQLITE_OK)
+            sqlite3_bind_text64(m_stmt, i, s.data(), s.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
         return *this;
     }
     // An empty blob is bound as a zero-length blob, never as NULL.
@@ -79,7 +84,7 @@ public:
         return p ? std::vector<BYTE>(p, p + sqlite3_column_bytes(m_stmt, col)) : std::vector<BYTE>();
     }
 
-private:
+  private:
     RegistryStore& m_store;
     sqlite3_stmt* m_stmt = nullptr;
     int m_rc = SQLITE_OK;
@@ -88,7 +93,7 @@ private:
 // BEGIN IMMEDIATE takes the write lock up front (waiting for other writers through the busy timeout), so
 // a transaction never has to upgrade a read lock and cannot deadlock with another process.
 class RegistryStore::Transaction {
-public:
+  public:
     explicit Transaction(RegistryStore& store) : m_store(store), m_rc(store.exec("BEGIN IMMEDIATE")) {}
     ~Transaction() {
         if (m_rc == SQLITE_OK && !m_done) sqlite3_exec(m_store.m_db, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -102,7 +107,7 @@ public:
         return rc;
     }
 
-private:
+  private:
     RegistryStore& m_store;
     int m_rc;
     bool m_done = false;
@@ -116,8 +121,8 @@ std::shared_ptr<RegistryStore> RegistryStore::open(const std::string& path, LONG
         return nullptr;
     }
     sqlite3* db = nullptr;
-    int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                             nullptr);
+    int rc = sqlite3_open_v2(path.c_str(), &db,
+                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         setRegistryErrorDetail("registry " + path + ": " + (db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)));
         sqlite3_close(db);
@@ -139,7 +144,9 @@ std::shared_ptr<RegistryStore> RegistryStore::open(const std::string& path, LONG
     return store;
 }
 
-RegistryStore::~RegistryStore() { sqlite3_close(m_db); }
+RegistryStore::~RegistryStore() {
+    sqlite3_close(m_db);
+}
 
 bool RegistryStore::isCurrentFile() const {
     struct stat info {};
@@ -172,8 +179,8 @@ int RegistryStore::initialise() {
     }
     if (found == SchemaVersion) return txn.commit();
     // The roots have parent NULL; every other key names its parent. Key ids are never reused, so a
-    // handle to a deleted key cannot reach a key made later under the same name. Values keep their rowid when they
-    // are overwritten, so enumerating by rowid gives the order in which they were first written.
+    // handle to a deleted key cannot reach a key made later under the same name. Values keep their rowid when
+    // they are overwritten, so enumerating by rowid gives the order in which they were first written.
     rc = exec("CREATE TABLE IF NOT EXISTS reg_keys ("
               " id INTEGER PRIMARY KEY AUTOINCREMENT,"
               " parent INTEGER REFERENCES reg_keys(id),"
@@ -195,7 +202,9 @@ int RegistryStore::initialise() {
     return txn.commit();
 }
 
-int RegistryStore::exec(const char* sql) { return fail(sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr)); }
+int RegistryStore::exec(const char* sql) {
+    return fail(sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr));
+}
 
 // Records the cause of a failed SQLite call; passes every code through.
 int RegistryStore::fail(int rc) {
@@ -207,11 +216,18 @@ int RegistryStore::fail(int rc) {
 // Called on failure paths only: even an unexpected SQLITE_DONE or SQLITE_ROW maps to the fallback code.
 LONG RegistryStore::mapped(int rc, LONG fallback) const {
     switch (rc & 0xFF) {
-    case SQLITE_CORRUPT: case SQLITE_NOTADB: return ERROR_BADDB;
-    case SQLITE_NOMEM: case SQLITE_TOOBIG: return ERROR_NOT_ENOUGH_MEMORY;
-    case SQLITE_FULL: return ERROR_DISK_FULL;
-    case SQLITE_IOERR: return ERROR_REGISTRY_IO_FAILED;
-    default: return fallback;
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+        return ERROR_BADDB;
+    case SQLITE_NOMEM:
+    case SQLITE_TOOBIG:
+        return ERROR_NOT_ENOUGH_MEMORY;
+    case SQLITE_FULL:
+        return ERROR_DISK_FULL;
+    case SQLITE_IOERR:
+        return ERROR_REGISTRY_IO_FAILED;
+    default:
+        return fallback;
     }
 }
 
@@ -261,7 +277,8 @@ LONG RegistryStore::openKey(KeyId base, const std::vector<std::string>& path, Ke
     return missing;
 }
 
-LONG RegistryStore::createKey(KeyId base, const std::vector<std::string>& path, KeyId& result, bool& created) {
+LONG RegistryStore::createKey(KeyId base, const std::vector<std::string>& path, KeyId& result,
+                              bool& created) {
     std::lock_guard lock(m_mutex);
     Transaction txn(*this);
     if (txn.begun() != SQLITE_OK) return mapped(txn.begun(), ERROR_CANTWRITE);
@@ -308,7 +325,8 @@ LONG RegistryStore::deleteKey(KeyId base, const std::vector<std::string>& path) 
     return ERROR_SUCCESS;
 }
 
-LONG RegistryStore::setValue(KeyId key, const std::string& name, DWORD type, const BYTE* data, std::size_t size) {
+LONG RegistryStore::setValue(KeyId key, const std::string& name, DWORD type, const BYTE* data,
+                             std::size_t size) {
     std::lock_guard lock(m_mutex);
     Transaction txn(*this);
     if (txn.begun() != SQLITE_OK) return mapped(txn.begun(), ERROR_CANTWRITE);
@@ -370,7 +388,8 @@ LONG RegistryStore::enumKey(KeyId key, DWORD index, std::string& name) {
 
 LONG RegistryStore::enumValue(KeyId key, DWORD index, Value& value) {
     std::lock_guard lock(m_mutex);
-    Statement st(*this, "SELECT name, type, data FROM reg_values WHERE key = ?1 ORDER BY rowid LIMIT 1 OFFSET ?2");
+    Statement st(*this,
+                 "SELECT name, type, data FROM reg_values WHERE key = ?1 ORDER BY rowid LIMIT 1 OFFSET ?2");
     int rc = st.bind(1, key).bind(2, std::int64_t(index)).step();
     if (rc == SQLITE_ROW) {
         value.name = st.text(0);

@@ -17,7 +17,7 @@ struct sqlite3;
 namespace win {
 
 class RegistryStore {
-public:
+  public:
     using KeyId = std::int64_t;
     static constexpr int RootCount = 7;
     // The root keys have the fixed ids 1 … 7 (HKEY_CLASSES_ROOT … HKEY_DYN_DATA).
@@ -60,7 +60,7 @@ public:
     LONG enumValue(KeyId key, DWORD index, Value& value);
     LONG queryInfo(KeyId key, KeyInfo& info);
 
-private:
+  private:
     class Statement;
     class Transaction;
 

@@ -10,16 +10,26 @@ namespace {
 
 std::string typeName(DWORD type) {
     switch (type) {
-    case REG_NONE: return "REG_NONE";
-    case REG_SZ: return "REG_SZ";
-    case REG_EXPAND_SZ: return "REG_EXPAND_SZ";
-    case REG_BINARY: return "REG_BINARY";
-    case REG_DWORD: return "REG_DWORD";
-    case REG_DWORD_BIG_ENDIAN: return "REG_DWORD_BIG_ENDIAN";
-    case REG_LINK: return "REG_LINK";
-    case REG_MULTI_SZ: return "REG_MULTI_SZ";
-    case REG_QWORD: return "REG_QWORD";
-    default: return "type " + std::to_string(type);
+    case REG_NONE:
+        return "REG_NONE";
+    case REG_SZ:
+        return "REG_SZ";
+    case REG_EXPAND_SZ:
+        return "REG_EXPAND_SZ";
+    case REG_BINARY:
+        return "REG_BINARY";
+    case REG_DWORD:
+        return "REG_DWORD";
+    case REG_DWORD_BIG_ENDIAN:
+        return "REG_DWORD_BIG_ENDIAN";
+    case REG_LINK:
+        return "REG_LINK";
+    case REG_MULTI_SZ:
+        return "REG_MULTI_SZ";
+    case REG_QWORD:
+        return "REG_QWORD";
+    default:
+        return "type " + std::to_string(type);
     }
 }
 
@@ -28,21 +38,31 @@ std::string reason(LONG rc) {
     std::string detail = RegLastErrorDetail();
     if (!detail.empty()) return detail;
     switch (rc) {
-    case ERROR_INVALID_HANDLE: return "no key is open";
-    case ERROR_ACCESS_DENIED: return "the key is open for reading only";
-    case ERROR_KEY_DELETED: return "the key has been deleted";
-    case ERROR_INVALID_PARAMETER: return "invalid name or size";
-    default: return "error " + std::to_string(rc);
+    case ERROR_INVALID_HANDLE:
+        return "no key is open";
+    case ERROR_ACCESS_DENIED:
+        return "the key is open for reading only";
+    case ERROR_KEY_DELETED:
+        return "the key has been deleted";
+    case ERROR_INVALID_PARAMETER:
+        return "invalid name or size";
+    default:
+        return "error " + std::to_string(rc);
     }
 }
 
 TRegDataType dataType(DWORD type) {
     switch (type) {
-    case REG_SZ: return rdString;
-    case REG_EXPAND_SZ: return rdExpandString;
-    case REG_DWORD: return rdInteger;
-    case REG_BINARY: return rdBinary;
-    default: return rdUnknown;
+    case REG_SZ:
+        return rdString;
+    case REG_EXPAND_SZ:
+        return rdExpandString;
+    case REG_DWORD:
+        return rdInteger;
+    case REG_BINARY:
+        return rdBinary;
+    default:
+        return rdUnknown;
     }
 }
 
@@ -57,14 +77,17 @@ bool deleteTree(HKEY base, const std::string& path) {
         if (RegEnumKeyExA(key, i, name, &count, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
         names.emplace_back(name, count);
     }
-    for (const std::string& sub : names) deleteTree(key, sub);
+    for (const std::string& sub : names)
+        deleteTree(key, sub);
     RegCloseKey(key);
     return RegDeleteKeyA(base, path.c_str()) == ERROR_SUCCESS;
 }
 
 } // namespace
 
-TRegistry::~TRegistry() { CloseKey(); }
+TRegistry::~TRegistry() {
+    CloseKey();
+}
 
 void TRegistry::SetRootKey(HKEY root) {
     if (root == m_rootKey) return;
@@ -78,7 +101,9 @@ void TRegistry::CloseKey() {
     m_currentPath.clear();
 }
 
-HKEY TRegistry::baseKey(bool relative) const { return m_currentKey && relative ? m_currentKey : m_rootKey; }
+HKEY TRegistry::baseKey(bool relative) const {
+    return m_currentKey && relative ? m_currentKey : m_rootKey;
+}
 
 void TRegistry::changeKey(HKEY key, const std::string& path) {
     CloseKey();
@@ -92,17 +117,21 @@ bool TRegistry::openAt(const std::string& key, bool canCreate, REGSAM access) {
     HKEY opened = nullptr;
     LONG rc = !canCreate || path.empty()
                   ? RegOpenKeyExA(baseKey(relative), path.c_str(), 0, access, &opened)
-                  : RegCreateKeyExA(baseKey(relative), path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access,
-                                    nullptr, &opened, nullptr);
+                  : RegCreateKeyExA(baseKey(relative), path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                    access, nullptr, &opened, nullptr);
     if (rc != ERROR_SUCCESS) return false;
     if (m_currentKey && relative) path = m_currentPath.empty() ? path : m_currentPath + "\\" + path;
     changeKey(opened, path);
     return true;
 }
 
-bool TRegistry::OpenKey(const std::string& key, bool canCreate) { return openAt(key, canCreate, m_access); }
+bool TRegistry::OpenKey(const std::string& key, bool canCreate) {
+    return openAt(key, canCreate, m_access);
+}
 
-bool TRegistry::OpenKeyReadOnly(const std::string& key) { return openAt(key, false, KEY_READ); }
+bool TRegistry::OpenKeyReadOnly(const std::string& key) {
+    return openAt(key, false, KEY_READ);
+}
 
 bool TRegistry::KeyExists(const std::string& key) {
     bool relative = key.empty() || key[0] != '\\';
@@ -206,19 +235,31 @@ void TRegistry::WriteExpandString(const std::string& name, const std::string& va
     putData(name, REG_EXPAND_SZ, value.c_str(), value.size() + 1);
 }
 
-void TRegistry::WriteInteger(const std::string& name, std::int32_t value) { putData(name, REG_DWORD, &value, 4); }
+void TRegistry::WriteInteger(const std::string& name, std::int32_t value) {
+    putData(name, REG_DWORD, &value, 4);
+}
 
-void TRegistry::WriteBool(const std::string& name, bool value) { WriteInteger(name, value ? 1 : 0); }
+void TRegistry::WriteBool(const std::string& name, bool value) {
+    WriteInteger(name, value ? 1 : 0);
+}
 
-void TRegistry::WriteFloat(const std::string& name, double value) { putData(name, REG_BINARY, &value, 8); }
+void TRegistry::WriteFloat(const std::string& name, double value) {
+    putData(name, REG_BINARY, &value, 8);
+}
 
 void TRegistry::WriteCurrency(const std::string& name, TCurrency value) {
     putData(name, REG_BINARY, &value.units, 8);
 }
 
-void TRegistry::WriteDate(const std::string& name, TDateTime value) { WriteFloat(name, value); }
-void TRegistry::WriteTime(const std::string& name, TDateTime value) { WriteFloat(name, value); }
-void TRegistry::WriteDateTime(const std::string& name, TDateTime value) { WriteFloat(name, value); }
+void TRegistry::WriteDate(const std::string& name, TDateTime value) {
+    WriteFloat(name, value);
+}
+void TRegistry::WriteTime(const std::string& name, TDateTime value) {
+    WriteFloat(name, value);
+}
+void TRegistry::WriteDateTime(const std::string& name, TDateTime value) {
+    WriteFloat(name, value);
+}
 
 void TRegistry::WriteBinaryData(const std::string& name, const void* buffer, std::int32_t size) {
     if (size < 0 || (size > 0 && !buffer))
@@ -234,12 +275,15 @@ bool TRegistry::getData(const std::string& name, DWORD& type, std::vector<std::u
         DWORD size = 0;
         LONG rc = RegQueryValueExA(m_currentKey, name.c_str(), nullptr, &type, nullptr, &size);
         if (rc == ERROR_FILE_NOT_FOUND || rc == ERROR_INVALID_HANDLE) return false;
-        if (rc != ERROR_SUCCESS) throw ERegistryException("Failed to get data for '" + name + "': " + reason(rc));
+        if (rc != ERROR_SUCCESS)
+            throw ERegistryException("Failed to get data for '" + name + "': " + reason(rc));
         data.resize(size);
-        rc = RegQueryValueExA(m_currentKey, name.c_str(), nullptr, &type, size ? data.data() : nullptr, &size);
+        rc =
+            RegQueryValueExA(m_currentKey, name.c_str(), nullptr, &type, size ? data.data() : nullptr, &size);
         if (rc == ERROR_MORE_DATA) continue;
         if (rc == ERROR_FILE_NOT_FOUND) return false;
-        if (rc != ERROR_SUCCESS) throw ERegistryException("Failed to get data for '" + name + "': " + reason(rc));
+        if (rc != ERROR_SUCCESS)
+            throw ERegistryException("Failed to get data for '" + name + "': " + reason(rc));
         data.resize(size);
         return true;
     }
@@ -263,19 +307,23 @@ std::string TRegistry::ReadString(const std::string& name) {
 std::int32_t TRegistry::ReadInteger(const std::string& name) {
     DWORD type = 0;
     std::vector<std::uint8_t> data;
-    if (!getData(name, type, data)) throw ERegistryException("Failed to get data for '" + name + "': no such value");
+    if (!getData(name, type, data))
+        throw ERegistryException("Failed to get data for '" + name + "': no such value");
     if (type != REG_DWORD || data.size() != 4) readError(name, type, data.size(), "an integer");
     std::int32_t value = 0;
     std::memcpy(&value, data.data(), 4);
     return value;
 }
 
-bool TRegistry::ReadBool(const std::string& name) { return ReadInteger(name) != 0; }
+bool TRegistry::ReadBool(const std::string& name) {
+    return ReadInteger(name) != 0;
+}
 
 void TRegistry::readEightBytes(const std::string& name, const char* what, void* out) {
     DWORD type = 0;
     std::vector<std::uint8_t> data;
-    if (!getData(name, type, data)) throw ERegistryException("Failed to get data for '" + name + "': no such value");
+    if (!getData(name, type, data))
+        throw ERegistryException("Failed to get data for '" + name + "': no such value");
     if (type != REG_BINARY || data.size() != 8) readError(name, type, data.size(), what);
     std::memcpy(out, data.data(), 8);
 }
@@ -292,8 +340,12 @@ TCurrency TRegistry::ReadCurrency(const std::string& name) {
     return value;
 }
 
-TDateTime TRegistry::ReadDate(const std::string& name) { return ReadDateTime(name); }
-TDateTime TRegistry::ReadTime(const std::string& name) { return ReadDateTime(name); }
+TDateTime TRegistry::ReadDate(const std::string& name) {
+    return ReadDateTime(name);
+}
+TDateTime TRegistry::ReadTime(const std::string& name) {
+    return ReadDateTime(name);
+}
 
 TDateTime TRegistry::ReadDateTime(const std::string& name) {
     TDateTime value = 0;
@@ -305,7 +357,8 @@ std::vector<std::uint8_t> TRegistry::ReadBinary(const std::string& name) {
     DWORD type = 0;
     std::vector<std::uint8_t> data;
     if (!getData(name, type, data)) return {};
-    if (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_DWORD) readError(name, type, data.size(), "binary data");
+    if (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_DWORD)
+        readError(name, type, data.size(), "binary data");
     return data;
 }
 

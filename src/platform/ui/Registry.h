@@ -15,7 +15,7 @@
 namespace host {
 
 class ERegistryException : public Exception {
-public:
+  public:
     using Exception::Exception;
 };
 
@@ -31,7 +31,7 @@ struct TRegKeyInfo {
 };
 
 class TRegistry : public TObject {
-public:
+  public:
     TRegistry() = default;
     explicit TRegistry(win::REGSAM access) : m_access(access) {}
     ~TRegistry() override;
@@ -93,7 +93,7 @@ public:
     // The whole of a binary value (empty for a missing one).
     std::vector<std::uint8_t> ReadBinary(const std::string& name);
 
-private:
+  private:
     win::HKEY baseKey(bool relative) const;
     void changeKey(win::HKEY key, const std::string& path);
     bool openAt(const std::string& key, bool canCreate, win::REGSAM access);

@@ -2,9 +2,9 @@
 
 #include "platform/ui/SysUtils.h"
 
+#include <cctype>
 #include <charconv>
 #include <cmath>
-#include <cctype>
 #include <cstdio>
 #include <string_view>
 
@@ -24,8 +24,10 @@ std::int64_t roundToInt64(double value, const char* what) {
 
 std::string_view trimmed(const std::string& text) {
     std::string_view s(text);
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+        s.remove_suffix(1);
     if (s.size() > 1 && s.front() == '+' && s[1] != '-') s.remove_prefix(1);
     return s;
 }
@@ -40,9 +42,13 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
 
 } // namespace
 
-TCurrency TCurrency::FromDouble(double value) { return {roundToInt64(value * 10000.0, "currency")}; }
+TCurrency TCurrency::FromDouble(double value) {
+    return {roundToInt64(value * 10000.0, "currency")};
+}
 
-Variant Variant::Currency(double value) { return Variant(TCurrency::FromDouble(value)); }
+Variant Variant::Currency(double value) {
+    return Variant(TCurrency::FromDouble(value));
+}
 
 Variant Variant::Date(TDateTime days) {
     Variant v(varDate);
@@ -58,14 +64,20 @@ Variant Variant::OleStr(std::string text) {
 
 std::int64_t Variant::AsInteger() const {
     switch (m_type) {
-    case varEmpty: case varNull: return 0;
-    case varSingle: case varDouble: case varDate: return roundToInt64(m_real, "integer");
+    case varEmpty:
+    case varNull:
+        return 0;
+    case varSingle:
+    case varDouble:
+    case varDate:
+        return roundToInt64(m_real, "integer");
     case varCurrency: {
         // Halves away from zero, in integers so that no precision is lost.
         std::int64_t whole = m_int / 10000, rest = m_int % 10000;
         return rest >= 5000 ? whole + 1 : rest <= -5000 ? whole - 1 : whole;
     }
-    case varOleStr: case varString: {
+    case varOleStr:
+    case varString: {
         std::string_view s = trimmed(m_text);
         std::int64_t value = 0;
         auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
@@ -73,16 +85,23 @@ std::int64_t Variant::AsInteger() const {
             throw EConvertError("'" + m_text + "' is not a valid integer value");
         return value;
     }
-    case varBoolean: return m_int ? -1 : 0;
-    default: return m_int;
+    case varBoolean:
+        return m_int ? -1 : 0;
+    default:
+        return m_int;
     }
 }
 
 double Variant::AsDouble() const {
     switch (m_type) {
-    case varSingle: case varDouble: case varDate: return m_real;
-    case varCurrency: return double(m_int) / 10000.0;
-    case varOleStr: case varString: {
+    case varSingle:
+    case varDouble:
+    case varDate:
+        return m_real;
+    case varCurrency:
+        return double(m_int) / 10000.0;
+    case varOleStr:
+    case varString: {
         std::string_view s = trimmed(m_text);
         double value = 0;
         auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
@@ -90,34 +109,48 @@ double Variant::AsDouble() const {
             throw EConvertError("'" + m_text + "' is not a valid floating point value");
         return value;
     }
-    default: return double(AsInteger());
+    default:
+        return double(AsInteger());
     }
 }
 
 bool Variant::AsBoolean() const {
     switch (m_type) {
-    case varOleStr: case varString:
+    case varOleStr:
+    case varString:
         if (equalsIgnoringCase(trimmed(m_text), "True")) return true;
         if (equalsIgnoringCase(trimmed(m_text), "False")) return false;
         return AsDouble() != 0;
-    case varSingle: case varDouble: case varDate: return m_real != 0;
-    default: return m_int != 0;
+    case varSingle:
+    case varDouble:
+    case varDate:
+        return m_real != 0;
+    default:
+        return m_int != 0;
     }
 }
 
 std::string Variant::AsString() const {
     char buffer[64];
     switch (m_type) {
-    case varEmpty: case varNull: return {};
-    case varOleStr: case varString: return m_text;
-    case varBoolean: return m_int ? "True" : "False";
-    case varSingle: case varDouble: case varDate:
+    case varEmpty:
+    case varNull:
+        return {};
+    case varOleStr:
+    case varString:
+        return m_text;
+    case varBoolean:
+        return m_int ? "True" : "False";
+    case varSingle:
+    case varDouble:
+    case varDate:
         std::snprintf(buffer, sizeof buffer, "%.15g", m_real);
         return buffer;
     case varCurrency:
         std::snprintf(buffer, sizeof buffer, "%.15g", double(m_int) / 10000.0);
         return buffer;
-    default: return std::to_string(m_int);
+    default:
+        return std::to_string(m_int);
     }
 }
 

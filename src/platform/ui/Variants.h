@@ -34,7 +34,7 @@ struct TCurrency {
 using TDateTime = double;
 
 class Variant {
-public:
+  public:
     Variant() = default;
     static Variant Null() { return Variant(varNull); }
     Variant(std::int16_t v) : m_type(varSmallint), m_int(v) {}
@@ -66,7 +66,7 @@ public:
 
     bool operator==(const Variant& other) const;
 
-private:
+  private:
     explicit Variant(TVarType type) : m_type(type) {}
 
     TVarType m_type = varEmpty;

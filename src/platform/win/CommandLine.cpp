@@ -3,10 +3,13 @@
 namespace win {
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 void skipBlanks(std::string_view s, std::size_t& i) {
-    while (i < s.size() && isBlank(s[i])) ++i;
+    while (i < s.size() && isBlank(s[i]))
+        ++i;
 }
 
 std::string programName(std::string_view s, std::size_t& i) {
@@ -28,7 +31,8 @@ std::string argument(std::string_view s, std::size_t& i) {
         char c = s[i];
         if (c == '\\') {
             std::size_t count = 0;
-            for (; i < s.size() && s[i] == '\\'; ++i) ++count;
+            for (; i < s.size() && s[i] == '\\'; ++i)
+                ++count;
             if (i < s.size() && s[i] == '"') {
                 arg.append(count / 2, '\\');
                 if (count % 2 == 1) {
@@ -62,7 +66,8 @@ std::vector<std::string> splitCommandLine(std::string_view line) {
     skipBlanks(line, i);
     if (i >= line.size()) return args;
     args.push_back(programName(line, i));
-    for (skipBlanks(line, i); i < line.size(); skipBlanks(line, i)) args.push_back(argument(line, i));
+    for (skipBlanks(line, i); i < line.size(); skipBlanks(line, i))
+        args.push_back(argument(line, i));
     return args;
 }
 

@@ -35,7 +35,8 @@ DWORD getDword(HKEY key, const char* name, LONG* result = nullptr) {
 
 HKEY create(HKEY root, const char* path) {
     HKEY key = nullptr;
-    EXPECT_EQ(RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr), ERROR_SUCCESS);
+    EXPECT_EQ(RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
     return key;
 }
 
@@ -62,10 +63,12 @@ const int g_child = runAsChild();
 
 pid_t startChild(const std::string& role) {
     std::vector<std::string> env;
-    for (char** e = environ; *e; ++e) env.emplace_back(*e);
+    for (char** e = environ; *e; ++e)
+        env.emplace_back(*e);
     env.push_back(std::string(ChildVariable) + "=" + role);
     std::vector<char*> envp;
-    for (auto& e : env) envp.push_back(e.data());
+    for (auto& e : env)
+        envp.push_back(e.data());
     envp.push_back(nullptr);
     char arg0[] = "registry-child";
     char* argv[] = {arg0, nullptr};
@@ -115,7 +118,8 @@ TEST(WinRegistry, ValuesOfEachTypeRoundTripWithSizeQueriesAndShortBuffers) {
     char small[4] = {'x', 'x', 'x', 'x'};
     size = sizeof small;
     type = 0;
-    EXPECT_EQ(RegQueryValueExA(key, "Text", nullptr, &type, reinterpret_cast<BYTE*>(small), &size), ERROR_MORE_DATA);
+    EXPECT_EQ(RegQueryValueExA(key, "Text", nullptr, &type, reinterpret_cast<BYTE*>(small), &size),
+              ERROR_MORE_DATA);
     EXPECT_EQ(size, sizeof text);
     EXPECT_EQ(type, REG_SZ);
     EXPECT_EQ(std::string(small, 4), "xxxx");
@@ -135,7 +139,8 @@ TEST(WinRegistry, ValuesOfEachTypeRoundTripWithSizeQueriesAndShortBuffers) {
     ASSERT_EQ(RegQueryValueExA(key, "Empty", nullptr, &type, read, &size), ERROR_SUCCESS);
     EXPECT_EQ(size, 0u);
     size = sizeof big;
-    ASSERT_EQ(RegQueryValueExA(key, "", nullptr, nullptr, reinterpret_cast<BYTE*>(big), &size), ERROR_SUCCESS);
+    ASSERT_EQ(RegQueryValueExA(key, "", nullptr, nullptr, reinterpret_cast<BYTE*>(big), &size),
+              ERROR_SUCCESS);
     EXPECT_STREQ(big, "d");
 
     // Overwriting changes type and data in place.
@@ -148,15 +153,15 @@ TEST(WinRegistry, KeysAndValueNamesIgnoreCaseAndKeepTheCaseTheyWereCreatedWith) 
     testsupport::freshRegistry();
     HKEY key = nullptr;
     DWORD disposition = 0;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\MixedCase", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                              &key, &disposition),
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\MixedCase", 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &key, &disposition),
               ERROR_SUCCESS);
     EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
     ASSERT_EQ(setDword(key, "ValueName", 5), ERROR_SUCCESS);
     RegCloseKey(key);
 
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\mixedcase\\", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                              &key, &disposition),
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\mixedcase\\", 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &key, &disposition),
               ERROR_SUCCESS);
     EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
     EXPECT_EQ(getDword(key, "VALUENAME"), 5u);
@@ -203,8 +208,8 @@ TEST(WinRegistry, BadArgumentsAndReadOnlyHandlesAreRefused) {
     const BYTE two[2] = {1, 2};
     EXPECT_EQ(RegSetValueExA(key, "d", 0, REG_DWORD, two, 2), ERROR_INVALID_PARAMETER);
     EXPECT_EQ(RegSetValueExA(key, "b", 0, REG_BINARY, nullptr, 4), ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(RegCreateKeyExA(key, std::string(256, 'k').c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                              nullptr),
+    EXPECT_EQ(RegCreateKeyExA(key, std::string(256, 'k').c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              &key, nullptr),
               ERROR_INVALID_PARAMETER);
     BYTE buffer[4];
     EXPECT_EQ(RegQueryValueExA(key, "d", nullptr, nullptr, buffer, nullptr), ERROR_INVALID_PARAMETER);
@@ -237,14 +242,17 @@ TEST(WinRegistry, KeysWithSubkeysAndRootsCannotBeDeletedAndHandlesToDeletedKeysS
     getDword(again, "v", &rc);
     EXPECT_EQ(rc, ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(setDword(child, "v", 3), ERROR_KEY_DELETED);
-    for (HKEY k : {parent, child, again}) RegCloseKey(k);
+    for (HKEY k : {parent, child, again})
+        RegCloseKey(k);
 }
 
 TEST(WinRegistry, EnumerationListsKeysByNameAndValuesInWrittenOrder) {
     testsupport::freshRegistry();
     HKEY key = create(HKEY_CURRENT_USER, "Software\\Enum");
-    for (const char* name : {"beta", "Alpha", "gamma"}) RegCloseKey(create(key, name));
-    for (const char* name : {"z", "a", "m"}) setDword(key, name, 1);
+    for (const char* name : {"beta", "Alpha", "gamma"})
+        RegCloseKey(create(key, name));
+    for (const char* name : {"z", "a", "m"})
+        setDword(key, name, 1);
     setDword(key, "z", 2); // an overwrite keeps its place
 
     std::vector<std::string> keys, values;
@@ -307,14 +315,16 @@ TEST(WinRegistry, ProcessesWritingAtTheSameTimeLoseNothing) {
     pid_t first = startChild("write:first:" + std::to_string(Count));
     pid_t second = startChild("write:second:" + std::to_string(Count));
     HKEY key = create(HKEY_CURRENT_USER, SharedKey);
-    for (int i = 0; i < Count; ++i) ASSERT_EQ(setDword(key, ("parent-" + std::to_string(i)).c_str(), DWORD(i)), 0);
+    for (int i = 0; i < Count; ++i)
+        ASSERT_EQ(setDword(key, ("parent-" + std::to_string(i)).c_str(), DWORD(i)), 0);
     for (pid_t pid : {first, second}) {
         int status = waitChild(pid);
         ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
     }
     for (const char* tag : {"parent", "first", "second"})
         for (int i = 0; i < Count; ++i)
-            EXPECT_EQ(getDword(key, (std::string(tag) + "-" + std::to_string(i)).c_str()), DWORD(i)) << tag << i;
+            EXPECT_EQ(getDword(key, (std::string(tag) + "-" + std::to_string(i)).c_str()), DWORD(i))
+                << tag << i;
     DWORD values = 0;
     RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,
                      nullptr, nullptr);
@@ -338,9 +348,9 @@ TEST(WinRegistry, AFileThatIsNoDatabaseIsReportedAndLeftAlone) {
     const std::string junk(4096, 'j');
     std::ofstream(path, std::ios::binary) << junk;
     HKEY key = nullptr;
-    EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                              nullptr),
-              ERROR_BADDB);
+    EXPECT_EQ(
+        RegCreateKeyExA(HKEY_CURRENT_USER, "Software", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+        ERROR_BADDB);
     EXPECT_NE(RegLastErrorDetail().find(path.filename().string()), std::string::npos) << RegLastErrorDetail();
     auto bytes = testsupport::readFile(path);
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()), junk);

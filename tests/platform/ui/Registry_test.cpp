@@ -72,13 +72,19 @@ TEST(TRegistry, AValueOfAnotherTypeRaisesWithAMessageNamingBoth) {
         std::string expected;
     };
     const Case cases[] = {
-        {[&] { reg.ReadInteger("Count"); }, "Invalid data type for 'Count': stored as REG_SZ of 3 bytes, read as an integer"},
-        {[&] { reg.ReadString("Number"); }, "Invalid data type for 'Number': stored as REG_DWORD of 4 bytes, read as a string"},
-        {[&] { reg.ReadFloat("Short"); }, "Invalid data type for 'Short': stored as REG_BINARY of 4 bytes, read as a real number (8 bytes)"},
-        {[&] { reg.ReadCurrency("Number"); }, "Invalid data type for 'Number': stored as REG_DWORD of 4 bytes, read as a currency value (8 bytes)"},
-        {[&] { reg.ReadBinary("Count"); }, "Invalid data type for 'Count': stored as REG_SZ of 3 bytes, read as binary data"},
+        {[&] { reg.ReadInteger("Count"); },
+         "Invalid data type for 'Count': stored as REG_SZ of 3 bytes, read as an integer"},
+        {[&] { reg.ReadString("Number"); },
+         "Invalid data type for 'Number': stored as REG_DWORD of 4 bytes, read as a string"},
+        {[&] { reg.ReadFloat("Short"); },
+         "Invalid data type for 'Short': stored as REG_BINARY of 4 bytes, read as a real number (8 bytes)"},
+        {[&] { reg.ReadCurrency("Number"); }, "Invalid data type for 'Number': stored as REG_DWORD of 4 "
+                                              "bytes, read as a currency value (8 bytes)"},
+        {[&] { reg.ReadBinary("Count"); },
+         "Invalid data type for 'Count': stored as REG_SZ of 3 bytes, read as binary data"},
     };
-    for (const Case& c : cases) EXPECT_EQ(messageOf(c.read), c.expected);
+    for (const Case& c : cases)
+        EXPECT_EQ(messageOf(c.read), c.expected);
 }
 
 TEST(TRegistry, RelativeAndAbsoluteKeysAndDeletingATree) {

@@ -13,13 +13,22 @@ TEST(Variant, ConvertsToIntegersRoundingHalvesAwayFromZero) {
         std::int64_t expected;
     };
     const Case cases[] = {
-        {Variant(2.5), 3},           {Variant(-2.5), -3},          {Variant(2.4f), 2},
-        {Variant::Currency(1.5), 2}, {Variant::Currency(-1.5), -2}, {Variant::Currency(-1.4999), -1},
-        {Variant(" 42 "), 42},        {Variant("+7"), 7},           {Variant("-7"), -7},
-        {Variant(true), -1},          {Variant(std::uint8_t(255)), 255}, {Variant::Null(), 0},
+        {Variant(2.5), 3},
+        {Variant(-2.5), -3},
+        {Variant(2.4f), 2},
+        {Variant::Currency(1.5), 2},
+        {Variant::Currency(-1.5), -2},
+        {Variant::Currency(-1.4999), -1},
+        {Variant(" 42 "), 42},
+        {Variant("+7"), 7},
+        {Variant("-7"), -7},
+        {Variant(true), -1},
+        {Variant(std::uint8_t(255)), 255},
+        {Variant::Null(), 0},
         {Variant::Date(45000.75), 45001},
     };
-    for (const Case& c : cases) EXPECT_EQ(c.value.AsInteger(), c.expected) << c.value.AsString();
+    for (const Case& c : cases)
+        EXPECT_EQ(c.value.AsInteger(), c.expected) << c.value.AsString();
 }
 
 TEST(Variant, RefusesWhatIsNoNumberOrDoesNotFit) {

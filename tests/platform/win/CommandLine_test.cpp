@@ -25,5 +25,6 @@ TEST(WinCommandLine, SplitsByThePlatformsQuotingRules) {
         {"", {}},
         {"   ", {}},
     };
-    for (const Case& c : cases) EXPECT_EQ(splitCommandLine(c.line), c.expected) << c.line;
+    for (const Case& c : cases)
+        EXPECT_EQ(splitCommandLine(c.line), c.expected) << c.line;
 }
