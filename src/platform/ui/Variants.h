@@ -21,8 +21,20 @@ constexpr TVarType varBoolean = 0x000B;
 constexpr TVarType varByte = 0x0011;
 constexpr TVarType varString = 0x0100;
 
+// The runtime's currency: a fixed-point number with four decimals, held as the value times 10000.
+struct TCurrency {
+    std::int64_t units = 0;
+    // Rounds to four decimals; a value outside the 64-bit range (or not a number) raises EConvertError.
+    static TCurrency FromDouble(double value);
+    double ToDouble() const { return double(units) / 10000.0; }
+    bool operator==(const TCurrency&) const = default;
+};
+
+// The runtime's date and time: days since 1899-12-30, the fraction being the time of day.
+using TDateTime = double;
+
 class Variant {
-public:
+  public:
     Variant() = default;
     static Variant Null() { return Variant(varNull); }
     Variant(std::int16_t v) : m_type(varSmallint), m_int(v) {}
@@ -33,25 +45,28 @@ public:
     Variant(bool v) : m_type(varBoolean), m_int(v ? 1 : 0) {}
     Variant(std::string v) : m_type(varString), m_text(std::move(v)) {}
     Variant(const char* v) : m_type(varString), m_text(v) {}
+    Variant(TCurrency v) : m_type(varCurrency), m_int(v.units) {}
     // Currency is held as its value times 10000, a date as days since 1899-12-30.
     static Variant Currency(double value);
-    static Variant Date(double days);
+    static Variant Date(TDateTime days);
     static Variant OleStr(std::string v);
 
     TVarType VarType() const { return m_type; }
     bool IsEmpty() const { return m_type == varEmpty; }
     bool IsNull() const { return m_type == varNull; }
 
-    // Conversions as the runtime does them; a text that is not a number raises EConvertError.
+    // Conversions as the runtime does them; a text that is not a number, and a real number outside the
+    // 64-bit range, raise EConvertError. Reals round to the nearest integer.
     std::int64_t AsInteger() const;
     double AsDouble() const;
     bool AsBoolean() const;
     std::string AsString() const;
     std::int64_t CurrencyUnits() const; // the currency value times 10000
+    TCurrency AsCurrency() const { return {CurrencyUnits()}; }
 
     bool operator==(const Variant& other) const;
 
-private:
+  private:
     explicit Variant(TVarType type) : m_type(type) {}
 
     TVarType m_type = varEmpty;
