@@ -8,37 +8,8 @@
 #include <cstring>
 #include <utility>
 
-#if defined(__i386__) || defined(__x86_64__)
-#include <cpuid.h>
-#endif
-
 namespace kv {
 namespace {
-
-// Leaf 1 of the processor identification: the family in eax bits 8–11 (extended family added for
-// family 15) and the feature flags in edx.
-struct CpuId {
-    std::int32_t family = 0;
-    std::uint32_t features = 0;
-};
-
-CpuId readCpuId() {
-    CpuId id;
-#if defined(__i386__) || defined(__x86_64__)
-    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
-    if (__get_cpuid(1, &eax, &ebx, &ecx, &edx)) {
-        id.family = static_cast<std::int32_t>((eax >> 8) & 0xF);
-        if (id.family == 0xF) id.family += static_cast<std::int32_t>((eax >> 20) & 0xFF);
-        id.features = edx;
-    }
-#endif
-    return id;
-}
-
-const CpuId& cpuId() {
-    static const CpuId id = readCpuId();
-    return id;
-}
 
 void swapSmall(std::int16_t& a, std::int16_t& b) { std::swap(a, b); }
 void swapInt(std::int32_t& a, std::int32_t& b) { std::swap(a, b); }
@@ -86,16 +57,6 @@ bool cmpMemPlain(const void* p, const void* q, std::int32_t n) {
 }
 
 } // namespace
-
-// This platform is an NT-class system of version 4 or later.
-bool _Win95_ = false;
-bool _Win98_ = false;
-bool _WinNT3_ = false;
-bool _WinNT4_ = true;
-bool _WinNT_ = true; // _WinNT3_ or _WinNT4_
-std::int32_t _CPU_ = cpuId().family;
-bool _MMX_ = (cpuId().features >> 23) & 1;
-bool _USECPUEXT_ = true;
 
 void (*SwapSmall)(std::int16_t&, std::int16_t&) = swapSmall;
 void (*SwapInt)(std::int32_t&, std::int32_t&) = swapInt;
