@@ -45,7 +45,9 @@ TObjectList::TObjectList(const std::string& fileName) {
     try {
         LoadFromFile(fileName);
     } catch (...) {
-        // The destructor does not run for a constructor that fails: free what was read.
+        // The destructor does not run for a constructor that fails, and nobody else can reach the
+        // objects read so far: free them whatever flag the file gave the list.
+        m_freeOnRemoval = true;
         FreeAll();
         throw;
     }

@@ -258,9 +258,11 @@ TEST_F(ObjectStream, LoadFromFileFailures) {
     TObjectList list;
     EXPECT_THROW(list.LoadFromFile((dir / "missing.obj").string()), host::EFOpenError);
 
-    TObjectList good;
-    good.AddObject(new TItem(1));
-    good.AddObject(new TItem(2));
+    // A list that does not own its items, cut short in its second item.
+    TItem one(1), two(2);
+    TObjectList good(false, 0);
+    good.AddObject(&one);
+    good.AddObject(&two);
     const auto file = (dir / "cut.obj").string();
     good.SaveToFile(file);
     {
@@ -269,6 +271,9 @@ TEST_F(ObjectStream, LoadFromFileFailures) {
     }
     EXPECT_EQ(failureOf([&] { list.LoadFromFile(file); }), "EStreamError: Unable to load Object stream");
     EXPECT_EQ(list.Count(), 1); // the first item was read before the file ran out
+    EXPECT_FALSE(list.FreeOnRemoval());
+    delete list[0];
+    // A constructor that fails frees what it read, whatever the file's flag: nobody else can.
     EXPECT_THROW(TObjectList fromFile(file), host::EStreamError);
 }
 
@@ -289,8 +294,9 @@ TEST_F(ObjectStream, AbsMemStreamStaysInsideItsBlock) {
     EXPECT_EQ(s.Size(), 10);
     const std::pair<int, std::uint16_t> outside[] = {
         {11, host::soFromBeginning}, {-11, host::soFromCurrent}, {-1, host::soFromEnd}};
-    for (auto [offset, origin] : outside)
-        EXPECT_EQ(failureOf([&] { s.Seek(offset, origin); }), "EStreamError: MemStream seeking behond limits");
+    for (const auto& seek : outside)
+        EXPECT_EQ(failureOf([&] { s.Seek(seek.first, seek.second); }),
+                  "EStreamError: MemStream seeking behond limits");
     EXPECT_EQ(s.Position(), 10);
 }
 

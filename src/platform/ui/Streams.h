@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/ui/Classes.h"
+#include "platform/ui/SysUtils.h"
 
 #include <cstdint>
 #include <string>
