@@ -20,6 +20,8 @@ void TPersistent::AssignTo(TPersistent* dest) const {
                     std::string(typeid(*dest).name()));
 }
 
+void TPersistent::DefineProperties(TFiler*) {}
+
 TComponent::TComponent(TComponent* owner) {
     if (owner) owner->InsertComponent(this);
 }
@@ -45,7 +47,7 @@ void TComponent::destroyComponents() {
 }
 
 TComponent* TComponent::Components(int index) const {
-    if (index < 0 || index >= ComponentCount()) throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+    if (index < 0 || index >= ComponentCount()) throw EListError(FmtMessage(SListIndexError, index));
     return m_components[std::size_t(index)];
 }
 

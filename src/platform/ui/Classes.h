@@ -18,6 +18,8 @@ public:
     template <typename T> bool InheritsFrom() const { return dynamic_cast<const T*>(this) != nullptr; }
 };
 
+class TFiler;
+
 class TPersistent : public TObject {
 public:
     // Copies the state of source into this object; falls back to source.AssignTo(this).
@@ -25,6 +27,12 @@ public:
 
 protected:
     virtual void AssignTo(TPersistent* dest) const;
+    // Declares the object's binary properties to a filer (TWriter stores them, TReader reads them
+    // back). The persistent object itself has none.
+    virtual void DefineProperties(TFiler* filer);
+
+    friend class TReader;
+    friend class TWriter;
 };
 
 enum class TOperation { opInsert, opRemove };

@@ -36,11 +36,22 @@ QUILLAN_EXCEPTION(EOutOfMemory, Exception);
 QUILLAN_EXCEPTION(EStreamError, Exception);
 QUILLAN_EXCEPTION(EFOpenError, EStreamError);
 QUILLAN_EXCEPTION(EFCreateError, EStreamError);
+// A stream that delivered fewer bytes than a read needed, or took fewer than a write offered.
+QUILLAN_EXCEPTION(EReadError, EStreamError);
+QUILLAN_EXCEPTION(EWriteError, EStreamError);
 // A class name read from a stream that no class was registered under.
 QUILLAN_EXCEPTION(EClassNotFound, Exception);
 // A text that does not convert to the wanted number or value.
 QUILLAN_EXCEPTION(EConvertError, Exception);
 
 #undef QUILLAN_EXCEPTION
+
+// Texts of the runtime's list errors; %d stands for the offending index or capacity.
+inline constexpr char SListIndexError[] = "List index out of bounds (%d)";
+inline constexpr char SListCapacityError[] = "List capacity out of bounds (%d)";
+
+// A message text with its one %d (and %s) placeholder filled in; a text without one is returned as is.
+std::string FmtMessage(const char* text, long long value);
+std::string FmtMessage(const char* text, const std::string& value);
 
 } // namespace host
