@@ -78,7 +78,7 @@ int TKvCustomAVIFile::GetStreamCount() {
 TKvAVIStream* TKvCustomAVIFile::GetStreams(int i) {
     AccessStreams();
     if (i < 0 || i >= int(m_streams->size()))
-        throw host::EListError("List index out of bounds (" + std::to_string(i) + ")");
+        throw host::EListError(host::FmtMessage(host::SListIndexError, i));
     return (*m_streams)[std::size_t(i)];
 }
 

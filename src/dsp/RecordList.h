@@ -44,7 +44,7 @@ public:
 
     // Stores a copy at index (0 … Count), moving the records from there one place up.
     void Insert(std::int32_t index, const Item& item) {
-        if (index < 0 || index > m_count) fail();
+        if (index < 0 || index > m_count) fail(index);
         Changing();
         if (m_count == m_capacity) Grow();
         std::memmove(m_items + index + 1, m_items + index, sizeof(Item) * static_cast<std::size_t>(m_count - index));
@@ -97,7 +97,7 @@ public:
 
     // New records are zero-filled; a smaller count drops records from the end.
     void SetCount(std::int32_t n) {
-        if (n < 0 || n > MaxListSize) fail();
+        if (n < 0 || n > MaxListSize) fail(n);
         if (n == m_count) return;
         if (n > m_capacity) SetCapacity(n);
         Changing();
@@ -108,7 +108,7 @@ public:
 
     // Reallocates the array to exactly n records (Count … MaxListSize).
     void SetCapacity(std::int32_t n) {
-        if (n < m_count || n > MaxListSize) fail();
+        if (n < m_count || n > MaxListSize) fail(n);
         if (n == m_capacity) return;
         if (n == 0) {
             std::free(m_items);
@@ -151,12 +151,12 @@ public:
         if (UpdateCount() == 0 && OnChanging) OnChanging(this);
     }
 
-    // Raises EListError with the runtime's list-index message (its placeholder is left as it is).
-    virtual void Error() const { throw host::EListError(kIndexError); }
+    // Raises EListError with the runtime's list-index message naming the offending index or size.
+    virtual void Error(std::int32_t index) const {
+        throw host::EListError(host::FmtMessage(host::SListIndexError, index));
+    }
 
 protected:
-    static constexpr const char* kIndexError = "リストのインデックスが範囲を超えています (%d)";
-
     // Grows the capacity by 16 above 8 records, by 8 above 4, else by 4.
     virtual void Grow() {
         const std::int32_t delta = m_capacity > 8 ? 16 : (m_capacity > 4 ? 8 : 4);
@@ -164,13 +164,13 @@ protected:
     }
 
     void checkIndex(std::int32_t index) const {
-        if (index < 0 || index >= m_count) fail();
+        if (index < 0 || index >= m_count) fail(index);
     }
 
     // Error, and never return to a caller that would go on with a bad index even if an override does.
-    [[noreturn]] void fail() const {
-        Error();
-        throw host::EListError(kIndexError);
+    [[noreturn]] void fail(std::int32_t index) const {
+        Error(index);
+        throw host::EListError(host::FmtMessage(host::SListIndexError, index));
     }
 
     // Runs f inside an update bracket that is closed even when f throws.

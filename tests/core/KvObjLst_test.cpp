@@ -62,7 +62,7 @@ TEST_F(ObjectList, IndexErrorsCarryTheRuntimeMessage) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(listErrorOf(c.call), host::FmtMessage(host::SListIndexError, c.index)) << c.what;
-    EXPECT_EQ(host::FmtMessage(host::SListIndexError, 3), "List index out of bounds (3)");
+    EXPECT_EQ(host::FmtMessage(host::SListIndexError, 3), "リストのインデックスが範囲を超えています (3)");
     EXPECT_EQ(list.Count(), 3);
     EXPECT_EQ(listErrorOf([&] { list.FreeObject(&list); }), "TObject kv::TObjectList not in item list");
     TItem outsider(7);

@@ -93,7 +93,7 @@ TEST(KvCutList, IndexAndSizeErrorsRaiseTheListErrorText) {
         l.Get(1);
         FAIL() << "no error";
     } catch (const host::EListError& err) {
-        EXPECT_EQ(err.Message(), "リストのインデックスが範囲を超えています (%d)");
+        EXPECT_EQ(err.Message(), "リストのインデックスが範囲を超えています (1)");
     }
     EXPECT_THROW(l.Get(-1), host::EListError);
     EXPECT_THROW(l.Insert(2, region(5, 1)), host::EListError);

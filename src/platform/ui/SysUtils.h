@@ -46,9 +46,10 @@ QUILLAN_EXCEPTION(EConvertError, Exception);
 
 #undef QUILLAN_EXCEPTION
 
-// Texts of the runtime's list errors; %d stands for the offending index or capacity.
-inline constexpr char SListIndexError[] = "List index out of bounds (%d)";
-inline constexpr char SListCapacityError[] = "List capacity out of bounds (%d)";
+// Texts of the runtime's list errors ("list index out of bounds", "list capacity out of bounds"); %d
+// stands for the offending index or capacity.
+inline constexpr char SListIndexError[] = "リストのインデックスが範囲を超えています (%d)";
+inline constexpr char SListCapacityError[] = "リストの容量が範囲を超えています (%d)";
 
 // A message text with its one %d (and %s) placeholder filled in; a text without one is returned as is.
 std::string FmtMessage(const char* text, long long value);
