@@ -60,8 +60,8 @@ TEST(KvUtilsBitmaps, TransparentDrawingLeavesOutExactlyTheKeyColour) {
     };
     // Whole bitmaps, source rectangles, rectangles reaching out of the bitmap, and places partly or
     // wholly outside the destination.
-    const Case cases[] = {{1, 1, {0, 0, 5, 4}},   {0, 0, {1, 1, 4, 3}},     {3, 2, {-2, -1, 9, 9}},
-                          {-2, -1, {0, 0, 5, 4}}, {6, 5, {0, 0, 5, 4}},     {7, 1, {2, 0, 5, 4}},
+    const Case cases[] = {{1, 1, {0, 0, 5, 4}},   {0, 0, {1, 1, 4, 3}},  {3, 2, {-2, -1, 9, 9}},
+                          {-2, -1, {0, 0, 5, 4}}, {6, 5, {0, 0, 5, 4}},  {7, 1, {2, 0, 5, 4}},
                           {2, 2, {4, 3, 1, 1}},   {20, 20, {0, 0, 5, 4}}};
     for (const Case& k : cases) {
         SCOPED_TRACE(testing::Message() << "at " << k.x << "," << k.y << " from " << k.source);
@@ -75,8 +75,8 @@ TEST(KvUtilsBitmaps, TransparentDrawingLeavesOutExactlyTheKeyColour) {
             for (int x = 0; x < 8; ++x) {
                 const int sx = x - k.x + s.left, sy = y - k.y + s.top;
                 std::uint32_t expected = 0x123456;
-                if (sx >= s.left && sx < s.right && sy >= s.top && sy < s.bottom && sx >= 0 && sx < 5 && sy >= 0 &&
-                    sy < 4 && imageValue(sx, sy, 5) != kKey)
+                if (sx >= s.left && sx < s.right && sy >= s.top && sy < s.bottom && sx >= 0 && sx < 5 &&
+                    sy >= 0 && sy < 4 && imageValue(sx, sy, 5) != kKey)
                     expected = imageValue(sx, sy, 5);
                 ASSERT_EQ(dst.Value(x, y), expected) << x << "," << y;
             }
@@ -131,7 +131,8 @@ TEST(KvUtilsBitmaps, TileBltRepeatsTheBitmapInsideTheRectangle) {
     for (int y = 0; y < 7; ++y)
         for (int x = 0; x < 10; ++x) {
             const bool inside = x >= 1 && x < 9 && y >= 1 && y < 6;
-            EXPECT_EQ(dst.Value(x, y), inside ? imageValue((x - 1) % 3, (y - 1) % 2, 3) : 0u) << x << "," << y;
+            EXPECT_EQ(dst.Value(x, y), inside ? imageValue((x - 1) % 3, (y - 1) % 2, 3) : 0u)
+                << x << "," << y;
         }
     // A rectangle far larger than the DC draws only the visible tiles.
     kv::TileBlt(dst.dc(), b, RECT{-3000000, -3000000, 3000000, 3000000});

@@ -31,12 +31,13 @@ inline win::HBITMAP Section(int w, int h, int bpp, const std::vector<win::RGBQUA
         win::BITMAPINFOHEADER h;
         win::RGBQUAD c[256];
     } info{};
-    info.h = win::BITMAPINFOHEADER{40, w, h, 1, win::WORD(bpp), win::BI_RGB, 0, 0, 0, win::DWORD(colours.size()), 0};
+    info.h = win::BITMAPINFOHEADER{
+        40, w, h, 1, win::WORD(bpp), win::BI_RGB, 0, 0, 0, win::DWORD(colours.size()), 0};
     for (std::size_t i = 0; i < colours.size() && i < 256; ++i)
         info.c[i] = colours[i];
     void* bits = nullptr;
-    return win::CreateDIBSection(nullptr, reinterpret_cast<win::BITMAPINFO*>(&info), win::DIB_RGB_COLORS, &bits,
-                                 nullptr, 0);
+    return win::CreateDIBSection(nullptr, reinterpret_cast<win::BITMAPINFO*>(&info), win::DIB_RGB_COLORS,
+                                 &bits, nullptr, 0);
 }
 
 // 256 grey levels: index i is RGB(i, i, i).
@@ -93,7 +94,8 @@ class Canvas {
             row[x / 8] = std::uint8_t((row[x / 8] & ~(1 << (7 - x % 8))) | ((v & 1) << (7 - x % 8)));
             return;
         case 4:
-            row[x / 2] = std::uint8_t((row[x / 2] & ~(15 << (x % 2 ? 0 : 4))) | ((v & 15) << (x % 2 ? 0 : 4)));
+            row[x / 2] =
+                std::uint8_t((row[x / 2] & ~(15 << (x % 2 ? 0 : 4))) | ((v & 15) << (x % 2 ? 0 : 4)));
             return;
         case 8:
             row[x] = std::uint8_t(v);

@@ -173,7 +173,9 @@ constexpr UINT BS_HOLLOW = BS_NULL;
 // Colours.
 constexpr COLORREF CLR_INVALID = 0xFFFFFFFFu;
 // A colour given as an index into the logical palette selected into the DC.
-constexpr COLORREF PALETTEINDEX(WORD i) { return 0x01000000u | i; }
+constexpr COLORREF PALETTEINDEX(WORD i) {
+    return 0x01000000u | i;
+}
 
 // Background modes.
 constexpr int TRANSPARENT = 1;

@@ -76,7 +76,9 @@ struct Axis {
         sourceLength = sl < 0 ? -sl : sl;
     }
     int Source(int i) const {
-        int j = length == sourceLength ? i : int((2 * std::int64_t(i) + 1) * sourceLength / (2 * std::int64_t(length)));
+        int j = length == sourceLength
+                    ? i
+                    : int((2 * std::int64_t(i) + 1) * sourceLength / (2 * std::int64_t(length)));
         return source + (mirror ? sourceLength - 1 - j : j);
     }
 };
@@ -92,7 +94,8 @@ struct Transfer {
 
 bool run(const Transfer& t, const Axis& ax, const Axis& ay) {
     Surface& dst = t.dst->surface;
-    const RECT area = Intersect(t.dst->clip, RECT{ax.start, ay.start, ax.start + ax.length, ay.start + ay.length});
+    const RECT area =
+        Intersect(t.dst->clip, RECT{ax.start, ay.start, ax.start + ax.length, ay.start + ay.length});
     if (IsEmpty(area)) return true;
     const PixelValue valueMask = dst.Mask();
     const bool usesPattern = RopUsesPattern(t.fore) || (t.mask && RopUsesPattern(t.back));
@@ -225,7 +228,8 @@ BOOL MaskBlt(HDC hdc, int x, int y, int width, int height, HDC source, int sx, i
              int my, DWORD rop) {
     MaskSpec spec{mask, mx, my, std::uint8_t(rop >> 24)};
     if (!mask) return BitBlt(hdc, x, y, width, height, source, sx, sy, rop & 0x00FFFFFF);
-    return transfer(hdc, x, y, width, height, source, sx, sy, width, height, rop & 0x00FFFFFF, spec) ? TRUE : FALSE;
+    return transfer(hdc, x, y, width, height, source, sx, sy, width, height, rop & 0x00FFFFFF, spec) ? TRUE
+                                                                                                     : FALSE;
 }
 
 BOOL StretchBlt(HDC hdc, int x, int y, int width, int height, HDC source, int sx, int sy, int swidth,

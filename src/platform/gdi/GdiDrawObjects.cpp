@@ -246,8 +246,8 @@ int GetClipBox(HDC hdc, RECT* rect) {
     if (auto* b = s.Find<gdi::BitmapObject>(dc->bitmap)) bounds = RECT{0, 0, b->data.width, b->data.height};
     if (dc->clipped) {
         const RECT& c = dc->clip;
-        bounds = RECT{std::max(bounds.left, c.left), std::max(bounds.top, c.top), std::min(bounds.right, c.right),
-                      std::min(bounds.bottom, c.bottom)};
+        bounds = RECT{std::max(bounds.left, c.left), std::max(bounds.top, c.top),
+                      std::min(bounds.right, c.right), std::min(bounds.bottom, c.bottom)};
         if (bounds.right < bounds.left) bounds.right = bounds.left;
         if (bounds.bottom < bounds.top) bounds.bottom = bounds.top;
     }

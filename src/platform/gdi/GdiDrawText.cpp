@@ -77,7 +77,8 @@ std::vector<Line> splitLines(const std::string& text, const FontMeasure& font, i
             // The last space that leaves a fitting line, else the first space.
             std::size_t cut = std::string::npos;
             for (std::size_t k = start; k < stop; ++k)
-                if (text[k] == ' ' && (cut == std::string::npos || font.Width(text.substr(start, k - start)) <= width))
+                if (text[k] == ' ' &&
+                    (cut == std::string::npos || font.Width(text.substr(start, k - start)) <= width))
                     cut = k;
             if (cut == std::string::npos || cut == start) break;
             lines.push_back(Line{text.substr(start, cut - start), start});
@@ -93,7 +94,8 @@ std::vector<Line> splitLines(const std::string& text, const FontMeasure& font, i
 }
 
 // The longest prefix of text (cut at a character) whose width with suffix fits.
-std::size_t fittingPrefix(std::string_view text, std::string_view suffix, const FontMeasure& font, int width) {
+std::size_t fittingPrefix(std::string_view text, std::string_view suffix, const FontMeasure& font,
+                          int width) {
     const std::vector<std::size_t> cuts = boundaries(text);
     std::size_t lo = 0, hi = cuts.size() - 1; // cuts[lo] fits (assumed), find the last one that does
     while (lo < hi) {
@@ -173,13 +175,16 @@ int DrawTextA(HDC hdc, const char* text, int count, RECT* rect, UINT format) {
     if (!Capture(hdc, dc)) return 0;
     FontMeasure font(dc);
     if (!font.Valid()) return 0;
-    std::string_view source = text ? std::string_view(text, count < 0 ? std::strlen(text) : std::size_t(count))
-                                   : std::string_view();
+    std::string_view source = text
+                                  ? std::string_view(text, count < 0 ? std::strlen(text) : std::size_t(count))
+                                  : std::string_view();
     std::string expanded = (format & DT_EXPANDTABS) ? expandTabs(source) : std::string(source);
     long long underline = -1;
     if (!(format & DT_NOPREFIX)) expanded = stripPrefixes(expanded, underline);
     const bool single = (format & DT_SINGLELINE) != 0;
-    if (single) std::replace_if(expanded.begin(), expanded.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+    if (single)
+        std::replace_if(
+            expanded.begin(), expanded.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
     const long long rectWidth = (long long)rect->right - rect->left;
     const int width = int(std::clamp<long long>(rectWidth, 0, INT_MAX));
     std::vector<Line> lines = splitLines(expanded, font, width, !single && (format & DT_WORDBREAK));
@@ -200,7 +205,8 @@ int DrawTextA(HDC hdc, const char* text, int count, RECT* rect, UINT format) {
         for (Line& line : lines)
             ellipsize(line, font, width, format);
     int y = rect->top;
-    if (single && (format & DT_VCENTER)) y = int(rect->top + ((long long)rect->bottom - rect->top - lineHeight) / 2);
+    if (single && (format & DT_VCENTER))
+        y = int(rect->top + ((long long)rect->bottom - rect->top - lineHeight) / 2);
     if (single && (format & DT_BOTTOM)) y = rect->bottom - lineHeight;
     const RECT clip = (format & DT_NOCLIP) ? RECT{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX} : *rect;
     if (dc.surface.Valid()) {

@@ -94,8 +94,10 @@ class PenPainter {
         const int dy = -std::abs(b.y - a.y), sy = a.y < b.y ? 1 : -1;
         int err = dx + dy, x = a.x, y = a.y;
         while (x != b.x || y != b.y) {
-            for (int yy = std::max<int>(y - before, box.top); yy <= std::min<int>(y + after, box.bottom - 1); ++yy)
-                for (int xx = std::max<int>(x - before, box.left); xx <= std::min<int>(x + after, box.right - 1); ++xx)
+            for (int yy = std::max<int>(y - before, box.top); yy <= std::min<int>(y + after, box.bottom - 1);
+                 ++yy)
+                for (int xx = std::max<int>(x - before, box.left);
+                     xx <= std::min<int>(x + after, box.right - 1); ++xx)
                     covered[std::size_t(yy - box.top) * std::size_t(bw) + std::size_t(xx - box.left)] = 1;
             const int e2 = 2 * err;
             if (e2 >= dy) err += dy, x += sx;

@@ -287,7 +287,8 @@ HGDIOBJ selectBitmap(State& s, HDC hdc, DCObject& dc, BitmapObject& bitmap, HGDI
     if (dc.bitmap == handle) return handle;
     if (bitmap.selectedInto && !s.IsStock(object)) return nullptr; // already selected elsewhere
     HBITMAP previous = dc.bitmap;
-    if (auto* old = s.Find<BitmapObject>(previous); old && old->selectedInto == hdc) old->selectedInto = nullptr;
+    if (auto* old = s.Find<BitmapObject>(previous); old && old->selectedInto == hdc)
+        old->selectedInto = nullptr;
     if (!s.IsStock(object)) bitmap.selectedInto = hdc;
     dc.bitmap = handle;
     return previous;

@@ -89,8 +89,9 @@ class State {
     HBITMAP StockBitmap() const { return reinterpret_cast<HBITMAP>(m_stockBitmap); }
     // The stock object of a GetStockObject index; 0 for an unknown index.
     HGDIOBJ Stock(int index) const {
-        return index >= 0 && std::size_t(index) < m_stock.size() ? reinterpret_cast<HGDIOBJ>(m_stock[std::size_t(index)])
-                                                                : nullptr;
+        return index >= 0 && std::size_t(index) < m_stock.size()
+                   ? reinterpret_cast<HGDIOBJ>(m_stock[std::size_t(index)])
+                   : nullptr;
     }
     // Number of stock objects in the handle table.
     std::size_t StockCount() const { return m_stockCount; }

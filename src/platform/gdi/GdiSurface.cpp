@@ -69,9 +69,9 @@ bool Surface::SameFormat(const Surface& o) const {
     if (m_format.bpp > 8) return true;
     const auto& a = m_format.colors;
     const auto& b = o.m_format.colors;
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](const RGBQUAD& p, const RGBQUAD& q) {
-               return colourOf(p) == colourOf(q);
-           });
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(),
+                      [](const RGBQUAD& p, const RGBQUAD& q) { return colourOf(p) == colourOf(q); });
 }
 
 bool Surface::CopyPixels() {
@@ -146,7 +146,8 @@ PixelValue Surface::ValueOf(COLORREF colour) const {
     const std::uint8_t bgr[3] = {GetBValue(colour), GetGValue(colour), GetRValue(colour)};
     std::uint8_t packed[4] = {0, 0, 0, 0};
     EncodeRow(m_format, bgr, 1, packed, nullptr);
-    return PixelValue(packed[0] | (packed[1] << 8) | (packed[2] << 16) | (PixelValue(packed[3]) << 24)) & m_mask;
+    return PixelValue(packed[0] | (packed[1] << 8) | (packed[2] << 16) | (PixelValue(packed[3]) << 24)) &
+           m_mask;
 }
 
 COLORREF Surface::ColourOf(PixelValue v) const {
@@ -252,7 +253,8 @@ PixelValue Rop3(std::uint8_t t, PixelValue p, PixelValue s, PixelValue d) {
 }
 
 RECT Intersect(const RECT& a, const RECT& b) {
-    RECT r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
+    RECT r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+           std::min(a.bottom, b.bottom)};
     if (r.right < r.left) r.right = r.left;
     if (r.bottom < r.top) r.bottom = r.top;
     return r;

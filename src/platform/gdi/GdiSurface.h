@@ -89,9 +89,15 @@ RowFormat FormatOf(const BitmapData& data, const State& s);
 
 PixelValue Rop2(int mode, PixelValue pen, PixelValue dst);
 PixelValue Rop3(std::uint8_t table, PixelValue pat, PixelValue src, PixelValue dst);
-constexpr std::uint8_t RopTable(DWORD rop) { return std::uint8_t(rop >> 16); }
-constexpr bool RopUsesSource(std::uint8_t t) { return ((t >> 2) & 0x33) != (t & 0x33); }
-constexpr bool RopUsesPattern(std::uint8_t t) { return ((t >> 4) & 0x0F) != (t & 0x0F); }
+constexpr std::uint8_t RopTable(DWORD rop) {
+    return std::uint8_t(rop >> 16);
+}
+constexpr bool RopUsesSource(std::uint8_t t) {
+    return ((t >> 2) & 0x33) != (t & 0x33);
+}
+constexpr bool RopUsesPattern(std::uint8_t t) {
+    return ((t >> 4) & 0x0F) != (t & 0x0F);
+}
 
 RECT Intersect(const RECT& a, const RECT& b);
 inline bool IsEmpty(const RECT& r) {

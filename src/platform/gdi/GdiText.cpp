@@ -186,7 +186,8 @@ bool PaintGlyphs(DrawContext& dc, int left, int top, std::string_view text, cons
             }
             const COLORREF d = s.ColourOf(s.Get(px, py));
             auto mix = [a](int fg, int bg) { return BYTE((fg * a + bg * (255 - a) + 127) / 255); };
-            s.Set(px, py, s.ValueOf(RGB(mix(tr, GetRValue(d)), mix(tg, GetGValue(d)), mix(tb, GetBValue(d)))));
+            s.Set(px, py,
+                  s.ValueOf(RGB(mix(tr, GetRValue(d)), mix(tg, GetGValue(d)), mix(tb, GetBValue(d)))));
         }
     }
     return true;
@@ -236,13 +237,16 @@ BOOL textOut(HDC hdc, int x, int y, UINT options, const RECT* rect, std::string_
     constexpr long long kLimit = 1 << 24;
     if (width > kLimit || width < 0 || x < -kLimit || x > kLimit || y < -kLimit || y > kLimit) return FALSE;
     const UINT horizontal = dc.textAlign & TA_CENTER, vertical = dc.textAlign & TA_BASELINE;
-    const int left = horizontal == TA_RIGHT ? x - int(width) : horizontal == TA_CENTER ? x - int(width) / 2 : x;
+    const int left = horizontal == TA_RIGHT    ? x - int(width)
+                     : horizontal == TA_CENTER ? x - int(width) / 2
+                                               : x;
     const int top = vertical == TA_BASELINE ? y - m.ascent : vertical == TA_BOTTOM ? y - m.Height() : y;
     RECT clip{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
     if (rect && (options & ETO_CLIPPED)) clip = *rect;
     if (dc.surface.Valid()) {
         if (rect && (options & ETO_OPAQUE)) fill(dc, *rect, dc.bkColor);
-        if (dc.bkMode == OPAQUE) fill(dc, Intersect(clip, RECT{left, top, left + int(width), top + m.Height()}), dc.bkColor);
+        if (dc.bkMode == OPAQUE)
+            fill(dc, Intersect(clip, RECT{left, top, left + int(width), top + m.Height()}), dc.bkColor);
         if (!dx) {
             PaintGlyphs(dc, left, top, text, clip);
         } else {
@@ -308,7 +312,8 @@ BOOL GetTextMetricsA(HDC hdc, TEXTMETRICA* tm) {
     tm->tmItalic = lf.lfItalic ? 0xFF : 0;
     tm->tmUnderlined = lf.lfUnderline ? 0xFF : 0;
     tm->tmStruckOut = lf.lfStrikeOut ? 0xFF : 0;
-    const bool fixed = (lf.lfPitchAndFamily & 0x03) == FIXED_PITCH || (lf.lfPitchAndFamily & 0xF0) == FF_MODERN;
+    const bool fixed =
+        (lf.lfPitchAndFamily & 0x03) == FIXED_PITCH || (lf.lfPitchAndFamily & 0xF0) == FF_MODERN;
     tm->tmPitchAndFamily = BYTE((lf.lfPitchAndFamily & 0xF0) | (fixed ? 0 : TMPF_FIXED_PITCH));
     tm->tmCharSet = lf.lfCharSet;
     return TRUE;

@@ -56,8 +56,9 @@ TEST(GdiRop, EveryOperationGivesItsTruthTableOnEveryDepth) {
                             {8, 8, RGB(0x5A, 0x5A, 0x5A), 0x5A},
                             {24, 24, RGB(0x12, 0x34, 0x56), 0x123456},
                             {32, 24, RGB(0xC3, 0x0F, 0xA5), 0xC30FA5}};
-    const DWORD rops[] = {SRCCOPY, SRCPAINT, SRCAND,   SRCINVERT,  SRCERASE, NOTSRCCOPY, NOTSRCERASE, MERGECOPY,
-                          MERGEPAINT, PATCOPY, PATPAINT, PATINVERT, DSTINVERT, BLACKNESS, WHITENESS, 0x00B8074A};
+    const DWORD rops[] = {SRCCOPY,     SRCPAINT,  SRCAND,     SRCINVERT, SRCERASE, NOTSRCCOPY,
+                          NOTSRCERASE, MERGECOPY, MERGEPAINT, PATCOPY,   PATPAINT, PATINVERT,
+                          DSTINVERT,   BLACKNESS, WHITENESS,  0x00B8074A};
     const int w = 11, h = 4;
     for (const Depth& depth : depths) {
         for (DWORD rop : rops) {
@@ -77,8 +78,8 @@ TEST(GdiRop, EveryOperationGivesItsTruthTableOnEveryDepth) {
                 for (int x = 0; x < w; ++x) {
                     std::uint32_t expected = before[std::size_t(y * w + x)];
                     if (x >= 2 && x < 9 && y >= 1 && y < 3)
-                        expected = ropOracle(std::uint8_t(rop >> 16), depth.value, src.Value(x + 1, y + 1), expected,
-                                             depth.bits);
+                        expected = ropOracle(std::uint8_t(rop >> 16), depth.value, src.Value(x + 1, y + 1),
+                                             expected, depth.bits);
                     ASSERT_EQ(dst.Value(x, y), expected) << "at " << x << "," << y;
                 }
             SelectObject(dst.dc(), old);
@@ -159,9 +160,10 @@ TEST(GdiBlt, StretchPicksTheNearestPixelAndMirrors) {
     for (int x = 0; x < 4; ++x)
         src.SetValue(x, 0, std::uint32_t(x + 1)), src.SetValue(x, 1, std::uint32_t(x + 11));
     ASSERT_TRUE(StretchBlt(dst.dc(), 0, 0, 8, 1, src.dc(), 0, 0, 4, 1, SRCCOPY));
-    ASSERT_TRUE(StretchBlt(dst.dc(), 0, 1, 2, 1, src.dc(), 0, 1, 4, 1, SRCCOPY)); // shrink: pixels 1 and 3
+    ASSERT_TRUE(StretchBlt(dst.dc(), 0, 1, 2, 1, src.dc(), 0, 1, 4, 1, SRCCOPY));  // shrink: pixels 1 and 3
     ASSERT_TRUE(StretchBlt(dst.dc(), 7, 1, -4, 1, src.dc(), 0, 1, 4, 1, SRCCOPY)); // mirrored into 3..6
-    EXPECT_EQ(dst.Values(), (std::vector<std::uint32_t>{1, 1, 2, 2, 3, 3, 4, 4, 12, 14, 0, 14, 13, 12, 11, 0}));
+    EXPECT_EQ(dst.Values(),
+              (std::vector<std::uint32_t>{1, 1, 2, 2, 3, 3, 4, 4, 12, 14, 0, 14, 13, 12, 11, 0}));
 }
 
 TEST(GdiBlt, OverlappingCopiesWithinOneBitmapReadTheOriginal) {
@@ -176,7 +178,8 @@ TEST(GdiBlt, OverlappingCopiesWithinOneBitmapReadTheOriginal) {
             for (int x = 0; x < 6; ++x) {
                 const int sx = x - dx, sy = y - dy;
                 const bool copied = sx >= 0 && sx < 6 && sy >= 0 && sy < 5;
-                EXPECT_EQ(c.Value(x, y), copied ? before[std::size_t(sy * 6 + sx)] : before[std::size_t(y * 6 + x)])
+                EXPECT_EQ(c.Value(x, y),
+                          copied ? before[std::size_t(sy * 6 + sx)] : before[std::size_t(y * 6 + x)])
                     << dx << "," << dy << " at " << x << "," << y;
             }
     }
@@ -224,7 +227,8 @@ std::set<std::pair<int, int>> changed(const Canvas& c, std::uint32_t background)
 TEST(GdiLines, LinesFollowTheIdealLineAndLeaveOutTheirEnd) {
     std::uint32_t seed = 5;
     for (int i = 0; i < 60; ++i) {
-        const POINT a{LONG(lcg(seed) % 20), LONG(lcg(seed) % 20)}, b{LONG(lcg(seed) % 20), LONG(lcg(seed) % 20)};
+        const POINT a{LONG(lcg(seed) % 20), LONG(lcg(seed) % 20)},
+            b{LONG(lcg(seed) % 20), LONG(lcg(seed) % 20)};
         SCOPED_TRACE(testing::Message() << a.x << "," << a.y << " to " << b.x << "," << b.y);
         Canvas c(testgdi::Section(20, 20, 24));
         SetROP2(c.dc(), R2_XORPEN); // a pixel drawn twice would vanish
@@ -312,8 +316,8 @@ TEST(GdiLines, DottedPensLeaveGapsOrFillThemWithTheBackground) {
         MoveToEx(c.dc(), 0, 0, nullptr);
         LineTo(c.dc(), 12, 0);
         const std::uint32_t gap = mode == OPAQUE ? red : white;
-        EXPECT_EQ(c.Values(), (std::vector<std::uint32_t>{black, black, black, gap, gap, gap, black, black, black, gap,
-                                                          gap, gap, white}));
+        EXPECT_EQ(c.Values(), (std::vector<std::uint32_t>{black, black, black, gap, gap, gap, black, black,
+                                                          black, gap, gap, gap, white}));
         SelectObject(c.dc(), GetStockObject(BLACK_PEN));
         DeleteObject(pen);
     }
@@ -327,12 +331,13 @@ TEST(GdiShapes, RectanglesHaveAnOutlineAndAFilledInside) {
         std::vector<std::uint32_t> rows;
     };
     const Case cases[] = {
-        {-1, -1, {W, W, W, W, W, W, W, W, R, R, R, R, R, W, W, R, B, B, B, R, W, W, R, R, R, R, R, W, W, W, W, W, W, W, W}},
+        {-1, -1, {W, W, W, W, W, W, W, W, R, R, R, R, R, W, W, R, B, B,
+                  B, R, W, W, R, R, R, R, R, W, W, W, W, W, W, W, W}},
         // Without a pen the brush fills one pixel less to the right and bottom.
-        {NULL_PEN, -1, {W, W, W, W, W, W, W, W, B, B, B, B, W, W, W, B, B, B, B, W, W, W, W, W, W, W, W, W,
-                        W, W, W, W, W, W, W}},
-        {-1, NULL_BRUSH, {W, W, W, W, W, W, W, W, R, R, R, R, R, W, W, R, W, W, W, R, W, W, R, R, R, R, R, W,
-                          W, W, W, W, W, W, W}},
+        {NULL_PEN, -1, {W, W, W, W, W, W, W, W, B, B, B, B, W, W, W, B, B, B,
+                        B, W, W, W, W, W, W, W, W, W, W, W, W, W, W, W, W}},
+        {-1, NULL_BRUSH, {W, W, W, W, W, W, W, W, R, R, R, R, R, W, W, R, W, W,
+                          W, R, W, W, R, R, R, R, R, W, W, W, W, W, W, W, W}},
     };
     for (const Case& k : cases) {
         Canvas c(testgdi::Section(7, 5, 24));

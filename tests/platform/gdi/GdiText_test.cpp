@@ -130,7 +130,8 @@ TEST(GdiText, OpaqueModeFillsTheCellWithTheBackgroundColour) {
     TextCanvas e;
     SetBkColor(e.dc(), RGB(0, 0, 255));
     const RECT r{10, 10, 30, 40};
-    ASSERT_TRUE(ExtTextOutA(e.dc(), 12, 12, ETO_OPAQUE | ETO_CLIPPED, &r, kText, UINT(std::strlen(kText)), nullptr));
+    ASSERT_TRUE(
+        ExtTextOutA(e.dc(), 12, 12, ETO_OPAQUE | ETO_CLIPPED, &r, kText, UINT(std::strlen(kText)), nullptr));
     EXPECT_EQ(ink(e), r);
 }
 
