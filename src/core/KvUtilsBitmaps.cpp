@@ -171,9 +171,9 @@ void TileBlt(HDC dc, HBITMAP bitmap, RECT dest) {
 
 void FillGradient(HDC dc, RECT rect, COLORREF from, COLORREF to, bool horizontal) {
     rect = normalised(rect);
-    const long long steps =
-        horizontal ? (long long)rect.right - rect.left : (long long)rect.bottom - rect.top;
-    if (steps <= 0 || steps > (1 << 24)) return;
+    const long long steps = horizontal ? (long long)rect.right - rect.left : (long long)rect.bottom - rect.top;
+    RECT box{};
+    if (steps <= 0 || GetClipBox(dc, &box) == RGN_ERROR) return;
     auto channel = [steps](int a, int b, long long i) {
         // a at the first step, b at the last, rounded to nearest between.
         return steps == 1 ? BYTE(a) : BYTE(std::lround(a + (b - a) * double(i) / double(steps - 1)));
@@ -182,17 +182,20 @@ void FillGradient(HDC dc, RECT rect, COLORREF from, COLORREF to, bool horizontal
         return RGB(channel(GetRValue(from), GetRValue(to), i), channel(GetGValue(from), GetGValue(to), i),
                    channel(GetBValue(from), GetBValue(to), i));
     };
-    // Bands of one colour are filled in one go.
-    long long start = 0;
-    COLORREF current = colourAt(0);
-    for (long long i = 1; i <= steps; ++i) {
-        const COLORREF next = i < steps ? colourAt(i) : ~current;
+    // Only the steps the DC shows are drawn, bands of one colour in one go.
+    const long long origin = horizontal ? rect.left : rect.top;
+    const long long first = std::max<long long>(0, (horizontal ? box.left : box.top) - origin);
+    const long long last = std::min<long long>(steps, (horizontal ? box.right : box.bottom) - origin);
+    long long start = first;
+    COLORREF current = colourAt(first);
+    for (long long i = first + 1; i <= last; ++i) {
+        const COLORREF next = i < last ? colourAt(i) : ~current;
         if (next == current) continue;
         RECT band = rect;
         if (horizontal)
-            band.left = LONG(rect.left + start), band.right = LONG(rect.left + i);
+            band.left = LONG(origin + start), band.right = LONG(origin + i);
         else
-            band.top = LONG(rect.top + start), band.bottom = LONG(rect.top + i);
+            band.top = LONG(origin + start), band.bottom = LONG(origin + i);
         fillRect(dc, band, current);
         start = i;
         current = next;

@@ -159,6 +159,10 @@ TEST(KvUtilsBitmaps, GradientsRunFromOneColourToTheOther) {
             EXPECT_LT(a & 0xFF, b & 0xFF);
         }
     }
+    // Only the visible part of a huge gradient is computed and drawn.
+    Canvas wide(testgdi::Section(4, 1, 24));
+    kv::FillGradient(wide.dc(), RECT{-(1 << 23), 0, 1 << 23, 1}, RGB(0, 0, 0), RGB(255, 255, 255), true);
+    EXPECT_EQ(wide.Value(0, 0), 0x808080u);
     Canvas one(testgdi::Section(1, 1, 24));
     kv::FillGradient(one.dc(), RECT{0, 0, 1, 1}, RGB(5, 6, 7), RGB(9, 9, 9), true);
     EXPECT_EQ(one.Value(0, 0), Bgr(RGB(5, 6, 7)));

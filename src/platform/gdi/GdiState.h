@@ -83,7 +83,7 @@ class State {
     std::size_t Count() const { return m_objects.size(); }
     bool IsStock(const void* handle) const {
         auto h = reinterpret_cast<std::uintptr_t>(handle);
-        return h != 0 && h <= m_lastStock;
+        return h != 0 && h <= m_lastStock && m_objects.count(h) != 0;
     }
     HPALETTE StockPalette() const { return reinterpret_cast<HPALETTE>(m_stockPalette); }
     HBITMAP StockBitmap() const { return reinterpret_cast<HBITMAP>(m_stockBitmap); }
