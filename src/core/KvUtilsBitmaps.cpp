@@ -171,7 +171,8 @@ void TileBlt(HDC dc, HBITMAP bitmap, RECT dest) {
 
 void FillGradient(HDC dc, RECT rect, COLORREF from, COLORREF to, bool horizontal) {
     rect = normalised(rect);
-    const long long steps = horizontal ? (long long)rect.right - rect.left : (long long)rect.bottom - rect.top;
+    const long long steps =
+        horizontal ? (long long)rect.right - rect.left : (long long)rect.bottom - rect.top;
     RECT box{};
     if (steps <= 0 || GetClipBox(dc, &box) == RGN_ERROR) return;
     auto channel = [steps](int a, int b, long long i) {

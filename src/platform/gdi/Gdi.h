@@ -325,7 +325,8 @@ BOOL MoveToEx(HDC hdc, int x, int y, POINT* previous);
 BOOL GetCurrentPositionEx(HDC hdc, POINT* position);
 
 // ---- pens, brushes, regions ----
-// Styled pens (dash, dot) draw as such only at width 0 or 1; wider ones are solid.
+// Styled pens (dash, dot) draw as such only at width 0 or 1; wider ones are solid. Pens draw at most
+// 256 pixels wide.
 HPEN CreatePen(int style, int width, COLORREF color);
 HBRUSH CreateSolidBrush(COLORREF color);
 HRGN CreateRectRgn(int left, int top, int right, int bottom);

@@ -19,7 +19,7 @@ COLORREF colourOf(const RGBQUAD& q) {
 PenInfo penOf(const LOGPEN& p) {
     PenInfo info;
     info.style = int(p.lopnStyle);
-    info.width = std::max<LONG>(1, p.lopnWidth.x);
+    info.width = std::clamp<LONG>(p.lopnWidth.x, 1, kMaxPenWidth);
     info.colour = p.lopnColor;
     // Styles other than solid only exist for thin pens.
     if (info.width > 1 && info.style != PS_NULL && info.style != PS_INSIDEFRAME) info.style = PS_SOLID;

@@ -49,6 +49,9 @@ class Surface {
     PixelValue m_mask = 0;
 };
 
+// Pens wider than this draw this wide.
+constexpr int kMaxPenWidth = 256;
+
 struct PenInfo {
     int style = PS_SOLID;
     int width = 1;

@@ -323,6 +323,35 @@ TEST(GdiLines, DottedPensLeaveGapsOrFillThemWithTheBackground) {
     }
 }
 
+TEST(GdiLines, WidePensCoverASquareAlongTheLineOnce) {
+    Canvas c(testgdi::Section(9, 6, 24));
+    HPEN pen = CreatePen(PS_SOLID, 3, RGB(255, 255, 255));
+    SelectObject(c.dc(), pen);
+    SetROP2(c.dc(), R2_XORPEN);
+    MoveToEx(c.dc(), 1, 2, nullptr);
+    LineTo(c.dc(), 6, 2);
+    std::set<std::pair<int, int>> expected;
+    for (int y = 1; y <= 3; ++y)
+        for (int x = 0; x <= 6; ++x)
+            expected.insert({x, y});
+    EXPECT_EQ(changed(c, 0), expected);
+    // A rectangle's wide outline is centred on its outermost pixels: 1..10 by 1..9, inside 4..7 by 4..6.
+    Canvas r(testgdi::Section(12, 11, 24));
+    SetROP2(r.dc(), R2_COPYPEN);
+    SelectObject(r.dc(), pen);
+    SelectObject(r.dc(), GetStockObject(BLACK_BRUSH));
+    ASSERT_TRUE(Rectangle(r.dc(), 2, 2, 10, 9));
+    for (int y = 0; y < 11; ++y)
+        for (int x = 0; x < 12; ++x) {
+            const bool outline =
+                x >= 1 && x < 11 && y >= 1 && y < 10 && !(x >= 4 && x < 8 && y >= 4 && y < 7);
+            EXPECT_EQ(r.Value(x, y), outline ? 0xFFFFFFu : 0u) << x << "," << y;
+        }
+    SelectObject(r.dc(), GetStockObject(BLACK_PEN));
+    SelectObject(c.dc(), GetStockObject(BLACK_PEN));
+    DeleteObject(pen);
+}
+
 TEST(GdiShapes, RectanglesHaveAnOutlineAndAFilledInside) {
     const std::uint32_t W = 0xFFFFFF, R = Bgr(RGB(255, 0, 0)), B = Bgr(RGB(0, 0, 255));
     struct Case {
