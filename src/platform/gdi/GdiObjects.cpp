@@ -200,6 +200,9 @@ HDC newDC(bool memory) {
     dc.brush = static_cast<HBRUSH>(s.Stock(WHITE_BRUSH));
     dc.font = static_cast<HFONT>(s.Stock(SYSTEM_FONT));
     if (auto* p = s.Find<PaletteObject>(dc.palette)) ++p->selections;
+    if (auto* p = s.Find<gdi::PenObject>(dc.pen)) ++p->selections;
+    if (auto* b = s.Find<gdi::BrushObject>(dc.brush)) ++b->selections;
+    if (auto* f = s.Find<gdi::FontObject>(dc.font)) ++f->selections;
     return ToHandle<HDC>(s.Add(std::move(dc)));
 }
 
