@@ -2,7 +2,8 @@
 # Sourced by run.sh and test.sh; QUILLAN_PACKAGES_EXTRA adds more for a caller.
 
 quillan_build_packages=(build-essential cmake ninja-build ccache pkg-config
-  libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libsqlite3-dev)
+  libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libsqlite3-dev
+  qt6-base-dev fonts-dejavu-core)
 quillan_test_packages=(libgtest-dev libbenchmark-dev ffmpeg clang libclang-rt-14-dev)
 
 quillan_ensure_packages() {

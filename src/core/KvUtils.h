@@ -121,19 +121,32 @@ std::string GetShortFileName(const std::string& name);
 bool WinExecAndWait(const std::string& commandLine);
 
 // ---- bitmaps and drawing ----
+// Bitmaps passed here must not be selected into a DC (a bitmap can be in one DC at a time).
+// Replaces every pixel of colour `from` in the bitmap by `to`.
 void ChangeColors(win::HBITMAP bitmap, win::COLORREF from, win::COLORREF to);
+// The bitmap's size in pixels; 0 and 0 for an invalid handle.
 void GetBitmapSize(win::HBITMAP bitmap, std::int32_t& width, std::int32_t& height);
+// The colour of the pixel at the point clamped into the bitmap; CLR_INVALID for an invalid bitmap.
 win::COLORREF GetTransparentColorEx(win::HBITMAP bitmap, win::POINT point);
+// The colour of the bitmap's bottom-left pixel.
 win::COLORREF GetTransparentColor(win::HBITMAP bitmap);
+// Draws the source rectangle of the bitmap at (x, y), leaving out every pixel of the transparent colour.
 void DrawTransparentBitmapEx(win::HDC dc, win::HBITMAP bitmap, std::int32_t x, std::int32_t y, win::RECT source,
                              win::COLORREF transparent);
+// Draws the whole bitmap at (x, y), leaving out every pixel of the transparent colour.
 void DrawTransparentBitmap(win::HDC dc, win::HBITMAP bitmap, std::int32_t x, std::int32_t y,
                            win::COLORREF transparent);
+// Covers the rectangle with copies of the bitmap, the first at its top-left corner.
 void TileBlt(win::HDC dc, win::HBITMAP bitmap, win::RECT dest);
+// Linear gradient from `from` at the left (horizontal) or top edge to `to` at the right or bottom edge.
 void FillGradient(win::HDC dc, win::RECT rect, win::COLORREF from, win::COLORREF to, bool horizontal);
+// Fills the rectangle with one colour.
 void FillSolid(win::HDC dc, win::RECT rect, win::COLORREF color);
+// Inverts a dotted 1-pixel frame of the rectangle (corners in any order); drawn again, it is erased.
 void DrawRubberband(win::HDC dc, win::RECT rect);
+// Inverts the pixels of the line from `from` to `to` (that end excluded); drawn again, it is erased.
 void DrawRubberLine(win::HDC dc, win::POINT from, win::POINT to);
+// Draws the text in the rectangle, aligned and formatted by DrawTextA's DT_ flags.
 void TextOutAligned(win::HDC dc, win::RECT rect, const std::string& text, std::uint32_t format);
 
 // ---- number, time and volume texts ----

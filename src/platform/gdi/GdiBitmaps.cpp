@@ -1,6 +1,7 @@
 // Device bitmaps and DIB sections: creation, conversion from DIBs and back.
 #include "platform/gdi/Gdi.h"
 #include "platform/gdi/GdiState.h"
+#include "platform/gdi/GdiSurface.h"
 
 #include <algorithm>
 #include <climits>
@@ -85,18 +86,6 @@ bool formatOf(const BITMAPINFO* info, UINT usage, const std::vector<PALETTEENTRY
         std::memcpy(f.colors.data(), table, n * sizeof(RGBQUAD));
     }
     return true;
-}
-
-RowFormat formatOfData(const BitmapData& d, const State& s) {
-    RowFormat f;
-    f.bpp = d.bpp;
-    f.bitfields = d.compression == BI_BITFIELDS;
-    std::memcpy(f.masks, d.masks, sizeof f.masks);
-    if (d.device && d.bpp <= 8)
-        f.colors = s.DeviceColours(d.bpp);
-    else
-        f.colors = d.colors;
-    return f;
 }
 
 struct Image {
@@ -229,6 +218,37 @@ HBITMAP CreateCompatibleBitmap(HDC hdc, int width, int height) {
     return addBitmap(std::move(d));
 }
 
+HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel, const void* bits) {
+    if (width == 0 || height == 0) {
+        State& s = State::Get();
+        auto lock = s.Lock();
+        return s.StockBitmap();
+    }
+    Layout l;
+    if (planes != 1 || height < 0 || !layoutOf(width, height, int(bitsPerPixel), l)) return nullptr;
+    BitmapData d = deviceBitmap(l, int(bitsPerPixel));
+    d.bits = allocPixels(d.ImageSize(), true);
+    if (!d.bits) return nullptr;
+    if (bits) {
+        // The rows come top down, padded to 16 bits; device pixels of 16 and 32 bits keep their
+        // unused bits zero.
+        const std::size_t used = (std::size_t(l.width) * bitsPerPixel + 7) / 8;
+        const std::size_t stride = (std::size_t(l.width) * bitsPerPixel + 15) / 16 * 2;
+        const auto* in = static_cast<const std::uint8_t*>(bits);
+        for (int y = 0; y < l.height; ++y) {
+            std::uint8_t* row = d.Row(y);
+            std::memcpy(row, in + std::size_t(y) * stride, used);
+            if (bitsPerPixel == 16)
+                for (int x = 0; x < l.width; ++x)
+                    row[2 * x + 1] &= 0x7F;
+            if (bitsPerPixel == 32)
+                for (int x = 0; x < l.width; ++x)
+                    row[4 * x + 3] = 0;
+        }
+    }
+    return addBitmap(std::move(d));
+}
+
 HBITMAP CreateDIBitmap(HDC hdc, const BITMAPINFOHEADER* header, DWORD init, const void* bits,
                        const BITMAPINFO* info, UINT usage) {
     if (!header || header->biSize < sizeof(BITMAPINFOHEADER)) return nullptr;
@@ -276,7 +296,7 @@ int GetDIBits(HDC hdc, HBITMAP bitmap, UINT start, UINT lines, LPVOID bits, BITM
         auto* b = s.Find<BitmapObject>(bitmap);
         if (!s.Find<DCObject>(hdc) || !b) return 0;
         data = b->data;
-        from = formatOfData(data, s);
+        from = FormatOf(data, s);
         const int bpp = h.biBitCount ? h.biBitCount : data.bpp;
         if (bpp <= 8 && validBpp(bpp)) table = tableFor(s, hdc, bpp, real);
     }

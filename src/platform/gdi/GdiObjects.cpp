@@ -58,6 +58,12 @@ State::State() {
     mono.data.colors = {RGBQUAD{0, 0, 0, 0}, RGBQUAD{255, 255, 255, 0}};
     mono.data.bits = std::shared_ptr<std::uint8_t[]>(new std::uint8_t[4]());
     m_stockBitmap = Add(std::move(mono));
+    m_stock[std::size_t(DEFAULT_PALETTE)] = m_stockPalette;
+    addDrawingStock();
+    m_stockCount = m_objects.size();
+    m_lastStock = 0;
+    for (const auto& entry : m_objects)
+        m_lastStock = std::max(m_lastStock, entry.first);
 }
 
 State& State::Get() {
@@ -83,6 +89,12 @@ void State::ResetSystemPalette() {
 std::vector<RGBQUAD> State::DeviceColours(int bpp) const {
     std::vector<RGBQUAD> colours;
     if (bpp == 1) return {RGBQUAD{0, 0, 0, 0}, RGBQUAD{255, 255, 255, 0}};
+    if (bpp == 4) {
+        // The sixteen colours of a 4-bit device: the first eight and the last eight static colours.
+        for (int i = 0; i < 16; ++i)
+            colours.push_back(quad(kStatic[std::size_t(i < 8 ? i : i + 4)]));
+        return colours;
+    }
     for (const PALETTEENTRY& e : systemPalette)
         colours.push_back(quad(e));
     return colours;
@@ -97,9 +109,10 @@ bool State::DescribeTarget(HDC hdc, Target& out) {
         if (BitmapObject* b = Find<BitmapObject>(dc->bitmap)) out.bpp = b->data.bpp;
     }
     if (out.bpp > 8) return true;
-    if (out.bpp == 1) {
-        out.colours = DeviceColours(1);
-        out.indices = {0, 1};
+    if (out.bpp <= 4) {
+        out.colours = DeviceColours(out.bpp);
+        for (std::size_t i = 0; i < out.colours.size(); ++i)
+            out.indices.push_back(std::uint8_t(i));
         return true;
     }
     // An 8-bit screen: the colours of the selected palette as realised, or the static colours.
@@ -151,7 +164,7 @@ void ResetSystemPalette() {
 std::size_t LiveObjectCount() {
     State& s = State::Get();
     auto lock = s.Lock();
-    return s.Count() - 2; // the two stock objects
+    return s.Count() - s.StockCount();
 }
 
 } // namespace gdi
@@ -183,7 +196,13 @@ HDC newDC(bool memory) {
     dc.memory = memory;
     dc.palette = s.StockPalette();
     if (memory) dc.bitmap = s.StockBitmap();
+    dc.pen = static_cast<HPEN>(s.Stock(BLACK_PEN));
+    dc.brush = static_cast<HBRUSH>(s.Stock(WHITE_BRUSH));
+    dc.font = static_cast<HFONT>(s.Stock(SYSTEM_FONT));
     if (auto* p = s.Find<PaletteObject>(dc.palette)) ++p->selections;
+    if (auto* p = s.Find<gdi::PenObject>(dc.pen)) ++p->selections;
+    if (auto* b = s.Find<gdi::BrushObject>(dc.brush)) ++b->selections;
+    if (auto* f = s.Find<gdi::FontObject>(dc.font)) ++f->selections;
     return ToHandle<HDC>(s.Add(std::move(dc)));
 }
 
@@ -193,6 +212,9 @@ bool removeDC(State& s, HDC hdc, bool memory) {
     if (!dc || dc->memory != memory) return false;
     if (auto* p = s.Find<PaletteObject>(dc->palette)) --p->selections;
     if (auto* b = s.Find<BitmapObject>(dc->bitmap); b && b->selectedInto == hdc) b->selectedInto = nullptr;
+    if (auto* p = s.Find<gdi::PenObject>(dc->pen)) --p->selections;
+    if (auto* b = s.Find<gdi::BrushObject>(dc->brush)) --b->selections;
+    if (auto* f = s.Find<gdi::FontObject>(dc->font)) --f->selections;
     return s.Remove(hdc);
 }
 
@@ -251,21 +273,48 @@ int GetDeviceCaps(HDC hdc, int index) {
     }
 }
 
+namespace {
+
+// Swaps the pen, brush or font a DC has selected; requires the lock.
+template <typename T, typename H> H swapSelection(State& s, H& slot, T& object, HGDIOBJ handle) {
+    H previous = slot;
+    if (auto* old = s.Find<T>(previous)) --old->selections;
+    ++object.selections;
+    slot = static_cast<H>(handle);
+    return previous;
+}
+
+HGDIOBJ selectBitmap(State& s, HDC hdc, DCObject& dc, BitmapObject& bitmap, HGDIOBJ object) {
+    if (!dc.memory) return nullptr;
+    auto handle = static_cast<HBITMAP>(object);
+    if (dc.bitmap == handle) return handle;
+    if (bitmap.selectedInto && !s.IsStock(object)) return nullptr; // already selected elsewhere
+    HBITMAP previous = dc.bitmap;
+    if (auto* old = s.Find<BitmapObject>(previous); old && old->selectedInto == hdc)
+        old->selectedInto = nullptr;
+    if (!s.IsStock(object)) bitmap.selectedInto = hdc;
+    dc.bitmap = handle;
+    return previous;
+}
+
+} // namespace
+
 HGDIOBJ SelectObject(HDC hdc, HGDIOBJ object) {
     State& s = State::Get();
     auto lock = s.Lock();
     DCObject* dc = s.Find<DCObject>(hdc);
-    BitmapObject* bitmap = s.Find<BitmapObject>(object);
-    if (!dc || !bitmap || !dc->memory) return nullptr;
-    auto handle = static_cast<HBITMAP>(object);
-    if (dc->bitmap == handle) return handle;
-    if (bitmap->selectedInto && !s.IsStock(object)) return nullptr; // already selected elsewhere
-    HBITMAP previous = dc->bitmap;
-    if (auto* old = s.Find<BitmapObject>(previous); old && old->selectedInto == hdc)
-        old->selectedInto = nullptr;
-    if (!s.IsStock(object)) bitmap->selectedInto = hdc;
-    dc->bitmap = handle;
-    return previous;
+    if (!dc) return nullptr;
+    if (auto* bitmap = s.Find<BitmapObject>(object)) return selectBitmap(s, hdc, *dc, *bitmap, object);
+    if (auto* pen = s.Find<gdi::PenObject>(object)) return swapSelection(s, dc->pen, *pen, object);
+    if (auto* brush = s.Find<gdi::BrushObject>(object)) return swapSelection(s, dc->brush, *brush, object);
+    if (auto* font = s.Find<gdi::FontObject>(object)) return swapSelection(s, dc->font, *font, object);
+    if (auto* region = s.Find<gdi::RegionObject>(object)) {
+        dc->clipped = true;
+        dc->clip = region->rect;
+        bool empty = dc->clip.left >= dc->clip.right || dc->clip.top >= dc->clip.bottom;
+        return reinterpret_cast<HGDIOBJ>(std::uintptr_t(empty ? NULLREGION : SIMPLEREGION));
+    }
+    return nullptr;
 }
 
 BOOL DeleteObject(HGDIOBJ object) {
@@ -273,21 +322,37 @@ BOOL DeleteObject(HGDIOBJ object) {
     auto lock = s.Lock();
     if (!object) return FALSE;
     if (s.IsStock(object)) return TRUE;
-    if (auto* b = s.Find<BitmapObject>(object)) {
-        if (b->selectedInto) return FALSE;
-        return s.Remove(object) ? TRUE : FALSE;
-    }
-    if (auto* p = s.Find<PaletteObject>(object)) {
-        if (p->selections > 0) return FALSE;
-        return s.Remove(object) ? TRUE : FALSE;
-    }
-    return FALSE;
+    int selections = 0;
+    if (auto* b = s.Find<BitmapObject>(object))
+        selections = b->selectedInto ? 1 : 0;
+    else if (auto* p = s.Find<PaletteObject>(object))
+        selections = p->selections;
+    else if (auto* pen = s.Find<gdi::PenObject>(object))
+        selections = pen->selections;
+    else if (auto* brush = s.Find<gdi::BrushObject>(object))
+        selections = brush->selections;
+    else if (auto* font = s.Find<gdi::FontObject>(object))
+        selections = font->selections;
+    else if (!s.Find<gdi::RegionObject>(object))
+        return FALSE;
+    if (selections > 0) return FALSE;
+    return s.Remove(object) ? TRUE : FALSE;
 }
 
 HGDIOBJ GetStockObject(int index) {
-    State& s = State::Get();
-    return index == DEFAULT_PALETTE ? s.StockPalette() : nullptr;
+    return State::Get().Stock(index);
 }
+
+namespace {
+
+template <typename T> int copyRecord(const T& record, int cb, LPVOID out) {
+    if (!out) return int(sizeof(T));
+    if (cb < int(sizeof(T))) return 0;
+    std::memcpy(out, &record, sizeof(T));
+    return int(sizeof(T));
+}
+
+} // namespace
 
 int GetObject(HGDIOBJ object, int cb, LPVOID out) {
     State& s = State::Get();
@@ -299,6 +364,9 @@ int GetObject(HGDIOBJ object, int cb, LPVOID out) {
         std::memcpy(out, &count, sizeof count);
         return int(sizeof(WORD));
     }
+    if (auto* pen = s.Find<gdi::PenObject>(object)) return copyRecord(pen->pen, cb, out);
+    if (auto* brush = s.Find<gdi::BrushObject>(object)) return copyRecord(brush->brush, cb, out);
+    if (auto* font = s.Find<gdi::FontObject>(object)) return copyRecord(font->font, cb, out);
     auto* b = s.Find<BitmapObject>(object);
     if (!b) return 0;
     const gdi::BitmapData& d = b->data;

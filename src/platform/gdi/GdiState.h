@@ -2,6 +2,7 @@
 // one mutex; callers lock it with State::Lock and never hold it while converting pixels.
 #pragma once
 
+#include "platform/gdi/Gdi.h"
 #include "platform/gdi/GdiAccess.h"
 #include "platform/gdi/PixelRows.h"
 
@@ -25,14 +26,46 @@ struct PaletteObject {
     int selections = 0;                    // number of DCs it is selected into
 };
 
+struct PenObject {
+    LOGPEN pen{};
+    int selections = 0;
+};
+
+struct BrushObject {
+    LOGBRUSH brush{};
+    int selections = 0;
+};
+
+struct FontObject {
+    LOGFONTA font{};
+    int selections = 0;
+};
+
+struct RegionObject {
+    RECT rect{}; // normalised: left <= right, top <= bottom
+};
+
 struct DCObject {
     bool memory = false;
     HPALETTE palette = nullptr;
     bool background = false;  // palette selected with forceBackground
     HBITMAP bitmap = nullptr; // memory DCs only
+    HPEN pen = nullptr;
+    HBRUSH brush = nullptr;
+    HFONT font = nullptr;
+    COLORREF bkColor = RGB(255, 255, 255);
+    COLORREF textColor = RGB(0, 0, 0);
+    int bkMode = OPAQUE;
+    int rop2 = R2_COPYPEN;
+    int stretchMode = BLACKONWHITE;
+    UINT textAlign = TA_LEFT | TA_TOP | TA_NOUPDATECP;
+    POINT position{0, 0};
+    bool clipped = false; // clip holds the clip rectangle
+    RECT clip{};
 };
 
-using Object = std::variant<BitmapObject, PaletteObject, DCObject>;
+using Object =
+    std::variant<BitmapObject, PaletteObject, DCObject, PenObject, BrushObject, FontObject, RegionObject>;
 
 class State {
   public:
@@ -50,10 +83,18 @@ class State {
     std::size_t Count() const { return m_objects.size(); }
     bool IsStock(const void* handle) const {
         auto h = reinterpret_cast<std::uintptr_t>(handle);
-        return h == m_stockPalette || h == m_stockBitmap;
+        return h != 0 && h <= m_lastStock && m_objects.count(h) != 0;
     }
     HPALETTE StockPalette() const { return reinterpret_cast<HPALETTE>(m_stockPalette); }
     HBITMAP StockBitmap() const { return reinterpret_cast<HBITMAP>(m_stockBitmap); }
+    // The stock object of a GetStockObject index; 0 for an unknown index.
+    HGDIOBJ Stock(int index) const {
+        return index >= 0 && std::size_t(index) < m_stock.size()
+                   ? reinterpret_cast<HGDIOBJ>(m_stock[std::size_t(index)])
+                   : nullptr;
+    }
+    // Number of stock objects in the handle table.
+    std::size_t StockCount() const { return m_stockCount; }
 
     // The system palette of a palette screen: entries and which middle slots a realised palette holds.
     std::array<PALETTEENTRY, 256> systemPalette{};
@@ -73,12 +114,19 @@ class State {
 
   private:
     State();
+    void addDrawingStock(); // pens, brushes and fonts
     std::mutex m_mutex;
     std::unordered_map<std::uintptr_t, Object> m_objects;
     std::uint64_t m_next = 1;
     std::uintptr_t m_stockPalette = 0;
     std::uintptr_t m_stockBitmap = 0;
+    std::array<std::uintptr_t, 18> m_stock{};
+    std::uintptr_t m_lastStock = 0; // stock objects are the first handles made
+    std::size_t m_stockCount = 0;
 };
+
+// The LOGFONTA of the font a DC uses when none was selected, and of the stock fonts.
+LOGFONTA StockFont(int index);
 
 // The 20 static colours of a palette screen, in system palette order (10 at the start, 10 at the end).
 const std::array<PALETTEENTRY, 20>& StaticColours();
