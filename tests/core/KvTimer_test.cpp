@@ -1,6 +1,8 @@
 #include "core/KvTimer.h"
 #include "platform/winmm/TimeApi.h"
 
+#include "support/WaitFor.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -14,15 +16,6 @@ using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
 namespace {
-
-template <typename Pred> bool waitFor(Pred pred, milliseconds timeout = milliseconds(5000)) {
-    const auto end = Clock::now() + timeout;
-    while (!pred()) {
-        if (Clock::now() > end) return false;
-        std::this_thread::sleep_for(milliseconds(1));
-    }
-    return true;
-}
 
 // Counts the calls of one event; handed to the procedure as its user data.
 struct Counter {

@@ -201,16 +201,9 @@ LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType,
     return key.store->setValue(key.id, name, dwType, lpData, cbData);
 }
 
-LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData,
-                      LPDWORD lpcbData) {
-    setRegistryErrorDetail({});
-    if (lpReserved || (lpData && !lpcbData)) return ERROR_INVALID_PARAMETER;
-    OpenKey key;
-    std::string name;
-    if (LONG rc = resolve(hKey, key); rc != ERROR_SUCCESS) return rc;
-    if (LONG rc = valueName(lpValueName, name); rc != ERROR_SUCCESS) return rc;
-    RegistryStore::Value value;
-    if (LONG rc = key.store->queryValue(key.id, name, value); rc != ERROR_SUCCESS) return rc;
+// Hands a value out the platform's way: its type, and its data when the buffer is large enough, else
+// ERROR_MORE_DATA with the size needed; a null buffer asks for the size only.
+static LONG copyValue(const RegistryStore::Value& value, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
     if (value.data.size() > 0xFFFFFFFFu) return ERROR_NOT_ENOUGH_MEMORY;
     DWORD size = DWORD(value.data.size());
     if (lpType) *lpType = value.type;
@@ -222,6 +215,19 @@ LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD
     if (lpData && size > 0) std::memcpy(lpData, value.data.data(), size);
     *lpcbData = size;
     return ERROR_SUCCESS;
+}
+
+LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData,
+                      LPDWORD lpcbData) {
+    setRegistryErrorDetail({});
+    if (lpReserved || (lpData && !lpcbData)) return ERROR_INVALID_PARAMETER;
+    OpenKey key;
+    std::string name;
+    if (LONG rc = resolve(hKey, key); rc != ERROR_SUCCESS) return rc;
+    if (LONG rc = valueName(lpValueName, name); rc != ERROR_SUCCESS) return rc;
+    RegistryStore::Value value;
+    if (LONG rc = key.store->queryValue(key.id, name, value); rc != ERROR_SUCCESS) return rc;
+    return copyValue(value, lpType, lpData, lpcbData);
 }
 
 LONG RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
@@ -267,17 +273,7 @@ LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchVal
     RegistryStore::Value value;
     if (LONG rc = key.store->enumValue(key.id, dwIndex, value); rc != ERROR_SUCCESS) return rc;
     if (LONG rc = copyName(value.name, lpValueName, lpcchValueName); rc != ERROR_SUCCESS) return rc;
-    if (value.data.size() > 0xFFFFFFFFu) return ERROR_NOT_ENOUGH_MEMORY;
-    DWORD size = DWORD(value.data.size());
-    if (lpType) *lpType = value.type;
-    if (!lpcbData) return ERROR_SUCCESS;
-    if (lpData && *lpcbData < size) {
-        *lpcbData = size;
-        return ERROR_MORE_DATA;
-    }
-    if (lpData && size > 0) std::memcpy(lpData, value.data.data(), size);
-    *lpcbData = size;
-    return ERROR_SUCCESS;
+    return copyValue(value, lpType, lpData, lpcbData);
 }
 
 LONG RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD lpReserved, LPDWORD lpcSubKeys,

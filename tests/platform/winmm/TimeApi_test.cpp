@@ -1,5 +1,7 @@
 #include "platform/winmm/TimeApi.h"
 
+#include "support/WaitFor.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -13,16 +15,6 @@ using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
 namespace {
-
-// Polls until pred holds or the timeout passes; the timer threads run on a shared, noisy machine.
-template <typename Pred> bool waitFor(Pred pred, milliseconds timeout = milliseconds(5000)) {
-    const auto end = Clock::now() + timeout;
-    while (!pred()) {
-        if (Clock::now() > end) return false;
-        std::this_thread::sleep_for(milliseconds(1));
-    }
-    return true;
-}
 
 // What a callback saw, shared with the test through dwUser.
 struct Probe {
