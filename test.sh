@@ -23,7 +23,7 @@ cmake --build build-asan -j "$jobs"
 for t in build-asan/tests/quillan_*_tests; do
   echo "-- $(basename "$t")"
   log="build-asan/$(basename "$t").log"
-  if QUILLAN_TEST_WORK="$PWD/build-asan/test-work" ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp print_suppressions=0" \
+  if QT_QPA_PLATFORM=offscreen QUILLAN_TEST_WORK="$PWD/build-asan/test-work" ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp print_suppressions=0" \
     "$t" --gtest_brief=1 --gtest_filter='-*Corpus*' >"$log" 2>&1; then
     tail -n 1 "$log"
   else
