@@ -126,9 +126,10 @@ enum class TFontPitch { fpDefault, fpVariable, fpFixed };
 
 using TFontCharset = std::uint8_t;
 
-// A font: face name (UTF-8; the handle's face keeps at most 31 bytes of it), height in pixels (negative: character height,
-// as LOGFONT) or size in points at PixelsPerInch, colour, style, character set and pitch. A new font is
-// the framework's default font: "ＭＳ Ｐゴシック", 9 points, clWindowText, no style, DEFAULT_CHARSET.
+// A font: face name (UTF-8; the handle's face keeps at most 31 bytes of it), height in pixels (negative:
+// character height, as LOGFONT) or size in points at PixelsPerInch, colour, style, character set and pitch. A
+// new font is the framework's default font: "ＭＳ Ｐゴシック", 9 points, clWindowText, no style,
+// DEFAULT_CHARSET.
 class TFont : public TGraphicsObject {
   public:
     TFont();

@@ -66,10 +66,12 @@ class Canvas : public ::testing::Test {
 
 TEST_F(Canvas, ColoursResolveThroughTheSystemTable) {
     const std::pair<TColor, COLORREF> table[] = {
-        {clBtnFace, RGB(192, 192, 192)},  {clBtnHighlight, RGB(255, 255, 255)}, {clBtnShadow, RGB(128, 128, 128)},
-        {clWindowFrame, RGB(0, 0, 0)},    {clActiveCaption, RGB(0, 0, 128)},    {clWindow, RGB(255, 255, 255)},
-        {clWindowText, RGB(0, 0, 0)},     {clInfoBk, RGB(255, 255, 225)},       {clRed, RGB(255, 0, 0)},
-        {clNavy, RGB(0, 0, 128)},         {clSilver, RGB(192, 192, 192)},       {clAqua, RGB(0, 255, 255)}};
+        {clBtnFace, RGB(192, 192, 192)},   {clBtnHighlight, RGB(255, 255, 255)},
+        {clBtnShadow, RGB(128, 128, 128)}, {clWindowFrame, RGB(0, 0, 0)},
+        {clActiveCaption, RGB(0, 0, 128)}, {clWindow, RGB(255, 255, 255)},
+        {clWindowText, RGB(0, 0, 0)},      {clInfoBk, RGB(255, 255, 225)},
+        {clRed, RGB(255, 0, 0)},           {clNavy, RGB(0, 0, 128)},
+        {clSilver, RGB(192, 192, 192)},    {clAqua, RGB(0, 255, 255)}};
     for (const auto& [colour, rgb] : table)
         EXPECT_EQ(ColorToRGB(colour), rgb) << std::hex << colour;
     EXPECT_LT(clBtnFace, 0);
