@@ -306,6 +306,16 @@ TEST_F(Canvas, SizeKeepsPixelsAndFormat) {
     EXPECT_EQ(d.GetPixelFormat(), TPixelFormat::pf24bit);
     EXPECT_EQ(pixel(d, 3, 1), RGB(255, 0, 0));
     EXPECT_EQ(pixel(d, 4, 1), RGB(255, 255, 255));
+    // A copy sharing the image that d's canvas holds selected still gets its pixels when resized.
+    EXPECT_EQ(d.GetCanvas().GetPixels(0, 0), clRed);
+    TBitmap shared;
+    shared.Assign(&d);
+    shared.SetSize(8, 2);
+    EXPECT_EQ(pixel(shared, 3, 1), RGB(255, 0, 0));
+    EXPECT_EQ(pixel(shared, 7, 1), RGB(255, 255, 255));
+    d.GetCanvas().SetPixels(0, 0, clBlue);
+    EXPECT_EQ(pixel(d, 0, 0), RGB(0, 0, 255));
+    EXPECT_EQ(pixel(shared, 0, 0), RGB(255, 0, 0));
     d.SetHeight(0);
     EXPECT_TRUE(d.Empty());
     d.SetHeight(2);
