@@ -285,12 +285,6 @@ constexpr TCopyMode cmSrcInvert = win::SRCINVERT;
 constexpr TCopyMode cmSrcPaint = win::SRCPAINT;
 constexpr TCopyMode cmWhiteness = win::WHITENESS;
 
-// Raised when a canvas is asked to draw but has no DC and cannot make one.
-class EInvalidOperation : public Exception {
-  public:
-    using Exception::Exception;
-};
-
 // A drawing surface over a device context. The canvas does not own a DC given with SetHandle; derived
 // canvases (a bitmap's, a control's) make their own in CreateHandle and free it themselves.
 //
@@ -312,7 +306,8 @@ class TCanvas : public TPersistent {
     TCanvas();
     ~TCanvas() override;
 
-    // The DC; a canvas without one makes it (CreateHandle) and raises EInvalidOperation when it cannot.
+    // The DC; a canvas without one makes it (CreateHandle) and raises EInvalidOperation (SysUtils.h)
+    // when it cannot.
     win::HDC GetHandle();
     // Uses hdc from now on (0: none). The objects selected into the previous DC are taken out of it,
     // the pen position is taken from the new one.
