@@ -23,7 +23,8 @@ int TStrings::Add(const std::string& s) {
 
 void TStrings::AddStrings(const TStrings& strings) {
     BeginUpdate();
-    for (int i = 0; i < strings.Count(); ++i) Add(strings.Get(i));
+    for (int i = 0; i < strings.Count(); ++i)
+        Add(strings.Get(i));
     EndUpdate();
 }
 

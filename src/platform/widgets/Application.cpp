@@ -81,7 +81,8 @@ void TApplication::Run() {
     } catch (...) {
         HandleException(this);
     }
-    while (!Terminated()) HandleMessage();
+    while (!Terminated())
+        HandleMessage();
     destroyForms();
 }
 

@@ -69,7 +69,8 @@ void PaintBuffer::Clip(const TRect& area) {
 
 QImage PaintBuffer::Image() const {
     if (!m_bits) return QImage();
-    return QImage(static_cast<uchar*>(m_bits), m_width, m_height, qsizetype(m_width) * 4, QImage::Format_RGB32);
+    return QImage(static_cast<uchar*>(m_bits), m_width, m_height, qsizetype(m_width) * 4,
+                  QImage::Format_RGB32);
 }
 
 win::HBITMAP PaintBuffer::Detach() {
@@ -119,7 +120,8 @@ void PaintPath::PaintGraphic(TGraphicControl& control, PaintBuffer& parent, cons
         own.Clip(Rect(0, 0, width, height));
         win::BitBlt(own.DC(), 0, 0, width, height, parent.DC(), bounds.left, bounds.top, win::SRCCOPY);
     }
-    own.Clip(Rect(part.left - bounds.left, part.top - bounds.top, part.right - bounds.left, part.bottom - bounds.top));
+    own.Clip(Rect(part.left - bounds.left, part.top - bounds.top, part.right - bounds.left,
+                  part.bottom - bounds.top));
     Guarded(&control, [&] { OnCanvas(*control.m_canvas, own.DC(), [&] { control.Paint(); }); });
     parent.Clip(part);
     win::BitBlt(parent.DC(), bounds.left, bounds.top, width, height, own.DC(), 0, 0, win::SRCCOPY);

@@ -40,11 +40,13 @@ win::HWND focusQuery() {
 void EnsureApplication() {
     if (QCoreApplication* app = QCoreApplication::instance()) {
         if (!qobject_cast<QApplication*>(app))
-            throw Exception("Qt のアプリケーションがウィジェットなしで動作しているため、ウィンドウを作成できません");
+            throw Exception(
+                "Qt のアプリケーションがウィジェットなしで動作しているため、ウィンドウを作成できません");
         return;
     }
     // Without any display the windows go to Qt's off-screen platform.
-    const bool headless = qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+    const bool headless = qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
+                          qEnvironmentVariableIsEmpty("DISPLAY") &&
                           qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
     static int argc = headless ? 3 : 1;
     static char option[] = "-platform", platform[] = "offscreen";
@@ -321,7 +323,8 @@ bool ControlBridge::eventFilter(QObject* watched, QEvent* event) {
         auto* help = static_cast<QHelpEvent*>(event);
         const TControl* target = targetAt(help->pos());
         if (target->GetShowHint() && !target->GetHint().empty())
-            QToolTip::showText(help->globalPos(), QString::fromStdString(target->GetHint()), control->Widget());
+            QToolTip::showText(help->globalPos(), QString::fromStdString(target->GetHint()),
+                               control->Widget());
         else
             QToolTip::hideText();
         return true;

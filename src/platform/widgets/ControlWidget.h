@@ -143,7 +143,8 @@ class ControlBridge : public QObject {
 
   private:
     bool mouseEvent(QEvent* event);
-    void buttonDown(TControl* target, TMouseButton button, TShiftState shift, const QPoint& pos, bool doubleClick);
+    void buttonDown(TControl* target, TMouseButton button, TShiftState shift, const QPoint& pos,
+                    bool doubleClick);
     void buttonUp(TControl* target, TMouseButton button, TShiftState shift, const QPoint& pos);
     TControl* targetAt(const QPoint& pos) const;
     TPoint local(const TControl* target, const QPoint& pos) const;

@@ -9,8 +9,10 @@
 // when the event loop next runs; Update paints what is marked at once; Repaint (and Refresh) paint at
 // once, also while the UI thread keeps busy and does not return to the event loop.
 //
-// All controls live on the UI thread. The Qt application is created by the first control (or by
-// Application->Initialize()).
+// All controls live on the UI thread. The Qt application (a QApplication) is created by the first
+// control or by Application->Initialize(). A process that draws text through the GDI before that gets
+// the GDI's widget-less application and cannot make windows any more: programs (and test programs)
+// with windows initialise the application first.
 #pragma once
 
 #include "platform/ui/Canvas.h"
@@ -118,7 +120,8 @@ constexpr TCursor crHelp = -20;
 constexpr TCursor crHandPoint = -21;
 constexpr TCursor crSizeAll = -22;
 
-using TMouseEvent = std::function<void(TObject* sender, TMouseButton button, TShiftState shift, int x, int y)>;
+using TMouseEvent =
+    std::function<void(TObject* sender, TMouseButton button, TShiftState shift, int x, int y)>;
 using TMouseMoveEvent = std::function<void(TObject* sender, TShiftState shift, int x, int y)>;
 
 // A canvas bound to a control: while the control paints it draws on the paint surface; outside
@@ -407,8 +410,8 @@ class TWinControl : public TControl {
     void markInvalid(const TRect& r);
     void alignChildren(TControl* control);
 
-    std::vector<TControl*> m_controls;     // children, in z-order (first at the bottom)
-    std::vector<TWinControl*> m_tabList;   // windowed children in tab order
+    std::vector<TControl*> m_controls;   // children, in z-order (first at the bottom)
+    std::vector<TWinControl*> m_tabList; // windowed children in tab order
     QPointer<QWidget> m_widget;
     QPointer<widgets::ControlBridge> m_bridge; // a child object of the widget
     win::HWND m_handle = nullptr;

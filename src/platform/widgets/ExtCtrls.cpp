@@ -20,7 +20,8 @@ void Frame3D(TCanvas& canvas, TRect& rect, TColor topColor, TColor bottomColor, 
     --rect.bottom;
     --rect.right;
     for (; width > 0; --width) {
-        const TPoint topSide[] = {Point(rect.left, rect.bottom), Point(rect.left, rect.top), Point(rect.right, rect.top)};
+        const TPoint topSide[] = {Point(rect.left, rect.bottom), Point(rect.left, rect.top),
+                                  Point(rect.right, rect.top)};
         canvas.GetPen().SetColor(topColor);
         canvas.Polyline(topSide);
         // Polyline leaves out its last point: start at the top-right corner, end one past the bottom-left.
@@ -37,8 +38,8 @@ void Frame3D(TCanvas& canvas, TRect& rect, TColor topColor, TColor bottomColor, 
 // ---- TCustomPanel ----
 
 TCustomPanel::TCustomPanel(TComponent* owner) : TCustomControl(owner) {
-    SetControlStyle(csAcceptsControls | csCaptureMouse | csClickEvents | csSetCaption | csOpaque | csDoubleClicks |
-                    csReplicatable);
+    SetControlStyle(csAcceptsControls | csCaptureMouse | csClickEvents | csSetCaption | csOpaque |
+                    csDoubleClicks | csReplicatable);
     SetBounds(0, 0, 185, 41);
     SetColor(clBtnFace);
 }
@@ -250,7 +251,8 @@ void TCustomRadioGroup::buttonClicked(int index) {
 TTimer::TTimer(TComponent* owner) : TComponent(owner) {
     widgets::EnsureApplication();
     m_timer = std::make_unique<QTimer>();
-    QObject::connect(m_timer.get(), &QTimer::timeout, [this] { widgets::Guarded(this, [this] { Timer(); }); });
+    QObject::connect(m_timer.get(), &QTimer::timeout,
+                     [this] { widgets::Guarded(this, [this] { Timer(); }); });
     update();
 }
 

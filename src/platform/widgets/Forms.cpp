@@ -37,11 +37,13 @@ Qt::WindowFlags windowFlags(TFormBorderStyle style) {
 
 TCustomForm* GetParentForm(const TControl* control) {
     if (!control) return nullptr;
-    while (control->GetParent()) control = control->GetParent();
+    while (control->GetParent())
+        control = control->GetParent();
     return dynamic_cast<TCustomForm*>(const_cast<TControl*>(control));
 }
 
-TCustomForm::TCustomForm(TComponent* owner) : TWinControl(owner), m_releaseContext(std::make_unique<QObject>()) {
+TCustomForm::TCustomForm(TComponent* owner)
+    : TWinControl(owner), m_releaseContext(std::make_unique<QObject>()) {
     SetVisible(false);
     SetColor(clBtnFace);
     SetControlStyle(csAcceptsControls | csCaptureMouse | csClickEvents | csSetCaption | csDoubleClicks);
@@ -96,7 +98,8 @@ int TCustomForm::CaptionHeight() const {
 
 TRect TCustomForm::GetClientRect() const {
     const int frame = FrameWidth();
-    return Rect(0, 0, std::max(0, GetWidth() - 2 * frame), std::max(0, GetHeight() - 2 * frame - CaptionHeight()));
+    return Rect(0, 0, std::max(0, GetWidth() - 2 * frame),
+                std::max(0, GetHeight() - 2 * frame - CaptionHeight()));
 }
 
 TPoint TCustomForm::GetClientOrigin() const {
@@ -162,7 +165,8 @@ void TCustomForm::WidgetMoved(const TRect& geometry) {
     const int frame = FrameWidth();
     const int caption = CaptionHeight();
     BoundsFromWidget(geometry.left - frame, geometry.top - frame - caption,
-                     geometry.right - geometry.left + 2 * frame, geometry.bottom - geometry.top + 2 * frame + caption);
+                     geometry.right - geometry.left + 2 * frame,
+                     geometry.bottom - geometry.top + 2 * frame + caption);
 }
 
 void TCustomForm::TextChanged() {
@@ -199,7 +203,8 @@ void TCustomForm::VisibleChanged() {
 void TCustomForm::Show() {
     SetVisible(true);
     // The off-screen platform has no stacking of windows to change.
-    if (QWidget* widget = Widget(); widget && !GetParent() && QGuiApplication::platformName() != "offscreen") {
+    if (QWidget* widget = Widget();
+        widget && !GetParent() && QGuiApplication::platformName() != "offscreen") {
         widget->raise();
         widget->activateWindow();
     }
@@ -238,7 +243,8 @@ void TCustomForm::Close() {
 }
 
 int TCustomForm::ShowModal() {
-    if (GetVisible() || m_modal) throw EInvalidOperation("表示中のウィンドウをモーダルにすることはできません");
+    if (GetVisible() || m_modal)
+        throw EInvalidOperation("表示中のウィンドウをモーダルにすることはできません");
     m_modal = true;
     m_modalResult = mrNone;
     HandleNeeded();
@@ -258,8 +264,10 @@ int TCustomForm::ShowModal() {
         if (m_modalResult == mrNone) continue;
         // The form may still refuse to close.
         TCloseAction action = caHide;
-        if (CloseQuery()) DoClose(action);
-        else action = caNone;
+        if (CloseQuery())
+            DoClose(action);
+        else
+            action = caNone;
         if (action == caNone && !Application->Terminated()) {
             m_modalResult = mrNone;
             continue;
@@ -270,7 +278,8 @@ int TCustomForm::ShowModal() {
 }
 
 void TCustomForm::Release() {
-    QMetaObject::invokeMethod(m_releaseContext.get(), [this] { delete this; }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        m_releaseContext.get(), [this] { delete this; }, Qt::QueuedConnection);
 }
 
 void TCustomForm::DoShow() {

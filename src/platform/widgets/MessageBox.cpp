@@ -61,7 +61,8 @@ int showDialog(win::HWND owner, const std::string& text, const std::string& capt
     QMessageBox box(iconOf(type), QString::fromStdString(caption), QString::fromStdString(text),
                     QMessageBox::NoButton, parent);
     const std::vector<ButtonSpec> buttons = buttonsOf(type);
-    for (const ButtonSpec& b : buttons) box.addButton(b.button);
+    for (const ButtonSpec& b : buttons)
+        box.addButton(b.button);
     const std::size_t defaultIndex = std::min<std::size_t>((type & win::MB_DEFMASK) >> 8, buttons.size() - 1);
     box.setDefaultButton(buttons[defaultIndex].button);
     box.exec();

@@ -57,7 +57,8 @@ namespace host {
 
 // Answers a message box in place of the dialog: gets the text, the caption and the type flags and
 // returns the button chosen (IDOK, IDCANCEL, IDYES, IDNO, ...).
-using TMessageBoxHandler = std::function<int(const std::string& text, const std::string& caption, unsigned flags)>;
+using TMessageBoxHandler =
+    std::function<int(const std::string& text, const std::string& caption, unsigned flags)>;
 
 // Installs handler for every message box of the process (an empty handler restores the dialog) and
 // returns the one installed before. Tests install one that records what was shown and answers.

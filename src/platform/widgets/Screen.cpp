@@ -79,7 +79,8 @@ std::optional<QCursor> fromPicture(win::HCURSOR handle) {
     QImage image(picture.width, picture.height, QImage::Format_ARGB32);
     for (int y = 0; y < picture.height; ++y) {
         auto* row = reinterpret_cast<std::uint32_t*>(image.scanLine(y));
-        for (int x = 0; x < picture.width; ++x) row[x] = picture.At(x, y);
+        for (int x = 0; x < picture.width; ++x)
+            row[x] = picture.At(x, y);
     }
     return QCursor(QPixmap::fromImage(image), picture.xHotspot, picture.yHotspot);
 }
@@ -91,7 +92,8 @@ namespace widgets {
 QCursor ToQCursor(TCursor cursor) {
     const win::HCURSOR handle = Screen->GetCursors(cursor);
     // A standard cursor keeps the window system's look unless the application replaced it.
-    if (const StandardCursor* standard = findStandard(cursor); standard && handle == standardHandle(*standard))
+    if (const StandardCursor* standard = findStandard(cursor);
+        standard && handle == standardHandle(*standard))
         return QCursor(standard->shape);
     if (std::optional<QCursor> custom = fromPicture(handle)) return *custom;
     return QCursor(Qt::ArrowCursor);
@@ -104,7 +106,8 @@ TScreen::TScreen() : TComponent(nullptr) {
     std::size_t count = 0;
     const StandardCursor* table = standardCursors(count);
     for (std::size_t i = 0; i < count; ++i)
-        if (table[i].system && table[i].number != crDefault) m_cursors[table[i].number] = systemCursor(table[i].system);
+        if (table[i].system && table[i].number != crDefault)
+            m_cursors[table[i].number] = systemCursor(table[i].system);
     kv::RegisterKvCursors([this](int number, win::HCURSOR cursor) { SetCursors(number, cursor); });
 }
 

@@ -74,7 +74,8 @@ TWinControl::~TWinControl() {
     SetComponentState(csDestroying, true);
     if (GetParent()) GetParent()->RemoveControl(this);
     // A windowed control frees the controls placed on it.
-    while (!m_controls.empty()) delete m_controls.back();
+    while (!m_controls.empty())
+        delete m_controls.back();
     DestroyHandle();
 }
 
@@ -137,7 +138,8 @@ TControl* TWinControl::ControlAtPos(const TPoint& pos, bool allowDisabled) const
 // ---- alignment ----
 
 void TWinControl::AlignControls(TControl* control, TRect& rect) {
-    if (std::none_of(m_controls.begin(), m_controls.end(), [](TControl* c) { return c->GetAlign() != alNone; }))
+    if (std::none_of(m_controls.begin(), m_controls.end(),
+                     [](TControl* c) { return c->GetAlign() != alNone; }))
         return;
     for (TAlign align : {alTop, alBottom, alLeft, alRight, alClient}) {
         std::vector<TControl*> list;
@@ -145,10 +147,12 @@ void TWinControl::AlignControls(TControl* control, TRect& rect) {
         for (TControl* c : m_controls) {
             if (c == control || c->GetAlign() != align || !shownOrDesigned(c)) continue;
             std::size_t j = 0;
-            while (j < list.size() && !insertBefore(c, list[j], align)) ++j;
+            while (j < list.size() && !insertBefore(c, list[j], align))
+                ++j;
             list.insert(list.begin() + std::ptrdiff_t(j), c);
         }
-        for (TControl* c : list) placeAligned(c, align, rect);
+        for (TControl* c : list)
+            placeAligned(c, align, rect);
     }
 }
 
@@ -213,7 +217,8 @@ void TWinControl::BoundsFromWidget(int left, int top, int width, int height) {
 }
 
 void TWinControl::WidgetMoved(const TRect& geometry) {
-    BoundsFromWidget(geometry.left, geometry.top, geometry.right - geometry.left, geometry.bottom - geometry.top);
+    BoundsFromWidget(geometry.left, geometry.top, geometry.right - geometry.left,
+                     geometry.bottom - geometry.top);
 }
 
 void TWinControl::ApplyWidgetGeometry(QWidget& widget, const TRect& geometry) {
@@ -332,15 +337,18 @@ void TWinControl::TextChanged() {
 }
 
 void TWinControl::notifyChildrenFont() {
-    for (TControl* c : m_controls) c->ParentFontChanged();
+    for (TControl* c : m_controls)
+        c->ParentFontChanged();
 }
 
 void TWinControl::notifyChildrenColor() {
-    for (TControl* c : m_controls) c->ParentColorChanged();
+    for (TControl* c : m_controls)
+        c->ParentColorChanged();
 }
 
 void TWinControl::notifyChildrenShowHint() {
-    for (TControl* c : m_controls) c->ParentShowHintChanged();
+    for (TControl* c : m_controls)
+        c->ParentShowHintChanged();
 }
 
 // ---- painting ----
@@ -376,12 +384,14 @@ bool TWinControl::CanFocus() const {
     for (; c; c = c->GetParent())
         if (!c->GetVisible() || !c->GetEnabled()) return false;
     const TWinControl* top = this;
-    while (top->GetParent()) top = top->GetParent();
+    while (top->GetParent())
+        top = top->GetParent();
     return top->Showing();
 }
 
 void TWinControl::SetFocus() {
-    if (!CanFocus()) throw EInvalidOperation("使用不可または非表示のウィンドウにフォーカスを移すことはできません");
+    if (!CanFocus())
+        throw EInvalidOperation("使用不可または非表示のウィンドウにフォーカスを移すことはできません");
     HandleNeeded();
     m_widget->setFocus(Qt::OtherFocusReason);
 }
@@ -421,7 +431,8 @@ void TWinControl::applyTabOrder() {
 void TWinControl::SetTabStop(bool v) {
     if (v == m_tabStop) return;
     m_tabStop = v;
-    if (m_widget) m_widget->setFocusPolicy(v ? Qt::StrongFocus : NativeWidget() ? Qt::ClickFocus : Qt::NoFocus);
+    if (m_widget)
+        m_widget->setFocusPolicy(v ? Qt::StrongFocus : NativeWidget() ? Qt::ClickFocus : Qt::NoFocus);
 }
 
 void TWinControl::DoEnter() {

@@ -10,7 +10,8 @@ namespace {
 
 std::vector<std::string> items(const TStrings& s) {
     std::vector<std::string> out;
-    for (int i = 0; i < s.Count(); ++i) out.push_back(s[i]);
+    for (int i = 0; i < s.Count(); ++i)
+        out.push_back(s[i]);
     return out;
 }
 

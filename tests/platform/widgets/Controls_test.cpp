@@ -23,7 +23,10 @@ class AlignTest : public WidgetTest {};
 TEST_F(AlignTest, ChildrenTakeTheirEdgesInOrder) {
     const std::vector<AlignCase> cases = {
         {"top, top, bottom, client",
-         {{alTop, {0, 0, 50, 10}}, {alTop, {0, 20, 50, 20}}, {alBottom, {0, 0, 50, 15}}, {alClient, {0, 0, 1, 1}}},
+         {{alTop, {0, 0, 50, 10}},
+          {alTop, {0, 20, 50, 20}},
+          {alBottom, {0, 0, 50, 15}},
+          {alClient, {0, 0, 1, 1}}},
          {{0, 0, 200, 10}, {0, 10, 200, 20}, {0, 85, 200, 15}, {0, 30, 200, 55}}},
         {"left, right, client",
          {{alLeft, {0, 0, 30, 5}}, {alRight, {0, 0, 40, 5}}, {alClient, {0, 0, 1, 1}}},
@@ -58,7 +61,8 @@ TEST_F(AlignTest, ChildrenTakeTheirEdgesInOrder) {
         parent.EnableAlign();
         for (std::size_t i = 0; i < children.size(); ++i) {
             const TRect& e = c.expected[i];
-            EXPECT_EQ(children[i]->GetBoundsRect(), Bounds(e.left, e.top, e.right, e.bottom)) << "child " << i;
+            EXPECT_EQ(children[i]->GetBoundsRect(), Bounds(e.left, e.top, e.right, e.bottom))
+                << "child " << i;
         }
     }
 }
@@ -237,7 +241,8 @@ TEST_F(WindowTest, GeometryVisibilityAndTabOrderReachTheWidgets) {
     auto* a = new TButton(nullptr);
     auto* b = new TButton(nullptr);
     auto* c = new TButton(nullptr);
-    for (TButton* button : {a, b, c}) button->SetParent(&*form);
+    for (TButton* button : {a, b, c})
+        button->SetParent(&*form);
     EXPECT_EQ(a->GetTabOrder(), 0);
     EXPECT_EQ(c->GetTabOrder(), 2);
     c->SetTabOrder(0);

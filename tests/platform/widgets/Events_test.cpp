@@ -27,7 +27,8 @@ struct MouseLog {
                              std::to_string(y) + ((s & ssDouble) ? " double" : ""));
         };
         control->OnMouseUp = [this, name](TObject*, TMouseButton b, TShiftState, int x, int y) {
-            events.push_back(name + " up " + std::to_string(int(b)) + " " + std::to_string(x) + "," + std::to_string(y));
+            events.push_back(name + " up " + std::to_string(int(b)) + " " + std::to_string(x) + "," +
+                             std::to_string(y));
         };
     }
 };
@@ -183,7 +184,8 @@ TEST_F(EventTest, RadioGroupItemIndex) {
     EXPECT_EQ(four[2]->geometry().top(), four[0]->geometry().top());
 
     group->SetItemIndex(-1);
-    for (QRadioButton* b : four) EXPECT_FALSE(b->isChecked());
+    for (QRadioButton* b : four)
+        EXPECT_FALSE(b->isChecked());
     group->GetItems()->Clear();
     EXPECT_EQ(group->GetItemIndex(), -1);
 }
@@ -198,7 +200,8 @@ TEST_F(EventTest, TimerFiresOnTheUiThread) {
         if (threads.size() == 3) timer.SetEnabled(false);
     };
     ASSERT_TRUE(processUntil([&] { return threads.size() >= 3; }));
-    for (const std::thread::id& id : threads) EXPECT_EQ(id, std::this_thread::get_id());
+    for (const std::thread::id& id : threads)
+        EXPECT_EQ(id, std::this_thread::get_id());
     Application->ProcessMessages();
     EXPECT_EQ(threads.size(), 3u) << "disabled in its own handler";
 

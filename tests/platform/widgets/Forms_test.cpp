@@ -64,7 +64,8 @@ TEST_F(ApplicationTest, HandleExceptionShowsTheMessageUnderTheTitle) {
 
 TEST_F(ApplicationTest, MessageBoxReturnsTheAnswer) {
     answer = win::IDNO;
-    EXPECT_EQ(Application->MessageBox("Overwrite?", "Question", win::MB_YESNO | win::MB_ICONQUESTION), win::IDNO);
+    EXPECT_EQ(Application->MessageBox("Overwrite?", "Question", win::MB_YESNO | win::MB_ICONQUESTION),
+              win::IDNO);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].caption, "Question");
     EXPECT_EQ(boxes[0].flags, win::MB_YESNO | win::MB_ICONQUESTION);
@@ -184,7 +185,8 @@ TEST_F(ScreenTest, CursorTable) {
     EXPECT_EQ(Screen->GetCursors(crHourGlass), win::LoadCursorA(nullptr, win::IDC_WAIT));
     EXPECT_EQ(Screen->GetCursors(crDefault), win::LoadCursorA(nullptr, win::IDC_ARROW));
     EXPECT_EQ(Screen->GetCursors(12345), Screen->GetCursors(crDefault)) << "unknown numbers give the default";
-    for (int n = 2001; n <= 2031; ++n) EXPECT_EQ(Screen->GetCursors(n), kv::LoadResCursor(std::uint16_t(n - 2000)));
+    for (int n = 2001; n <= 2031; ++n)
+        EXPECT_EQ(Screen->GetCursors(n), kv::LoadResCursor(std::uint16_t(n - 2000)));
 
     // An application cursor: a replaced one is destroyed, removing it gives the default again.
     const std::uint8_t andPlane[32 * 4] = {};

@@ -70,20 +70,22 @@ TEST_F(PaintTest, GraphicChildIsPaintedAtItsPlaceInTheParentsPicture) {
         unsigned rgb;
     };
     const Probe probes[] = {
-        {10, 20, 0xFF0000}, {39, 34, 0xFF0000}, {9, 20, 0xFFFFFF}, {40, 34, 0xFFFFFF},
-        {10, 35, 0xFFFFFF}, {60, 5, 0x00FF00}, {79, 14, 0x00FF00}, {80, 5, 0xFFFFFF},
+        {10, 20, 0xFF0000}, {39, 34, 0xFF0000}, {9, 20, 0xFFFFFF},  {40, 34, 0xFFFFFF},
+        {10, 35, 0xFFFFFF}, {60, 5, 0x00FF00},  {79, 14, 0x00FF00}, {80, 5, 0xFFFFFF},
     };
 
     TBitmap bitmap;
     PaintTo(*form, bitmap);
     ASSERT_EQ(bitmap.GetWidth(), 120);
     ASSERT_EQ(bitmap.GetHeight(), 60);
-    for (const Probe& p : probes) EXPECT_EQ(pixel(bitmap, p.x, p.y), p.rgb) << "PaintTo at " << p.x << "," << p.y;
+    for (const Probe& p : probes)
+        EXPECT_EQ(pixel(bitmap, p.x, p.y), p.rgb) << "PaintTo at " << p.x << "," << p.y;
 
     // The window paints the same picture.
     form->Show();
     const QImage image = form->Widget()->grab().toImage();
-    for (const Probe& p : probes) EXPECT_EQ(grabbed(image, p.x, p.y), p.rgb) << "window at " << p.x << "," << p.y;
+    for (const Probe& p : probes)
+        EXPECT_EQ(grabbed(image, p.x, p.y), p.rgb) << "window at " << p.x << "," << p.y;
 
     // A graphic control alone is painted over its parent's colour.
     TBitmap alone;
@@ -110,7 +112,8 @@ TEST_F(PaintTest, InvalidateWaitsForTheEventLoopRepaintPaintsAtOnce) {
     graphic->Invalidate();
     EXPECT_EQ(custom->paints, customPaints);
     EXPECT_EQ(graphic->paints, graphicPaints);
-    EXPECT_TRUE(processUntil([&] { return custom->paints > customPaints && graphic->paints > graphicPaints; }));
+    EXPECT_TRUE(
+        processUntil([&] { return custom->paints > customPaints && graphic->paints > graphicPaints; }));
 
     // The UI thread stays busy: every Repaint paints before it returns.
     customPaints = custom->paints;
@@ -142,8 +145,8 @@ TEST_F(PaintTest, PanelBevels) {
     const Case cases[] = {
         {"raised", bvRaised, bvNone, 1, 0, clBtnHighlight, clBtnShadow, clBtnShadow, clBtnFace},
         {"lowered", bvLowered, bvNone, 1, 0, clBtnShadow, clBtnHighlight, clBtnHighlight, clBtnFace},
-        {"raised with a lowered inner bevel inside a border", bvRaised, bvLowered, 1, 2, clBtnHighlight, clBtnShadow,
-         clBtnShadow, clBtnShadow},
+        {"raised with a lowered inner bevel inside a border", bvRaised, bvLowered, 1, 2, clBtnHighlight,
+         clBtnShadow, clBtnShadow, clBtnShadow},
         {"no bevels", bvNone, bvNone, 1, 0, clBtnFace, clBtnFace, clBtnFace, clBtnFace},
     };
     for (const Case& c : cases) {

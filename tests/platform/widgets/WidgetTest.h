@@ -41,10 +41,11 @@ class WidgetTest : public ::testing::Test {
   protected:
     void SetUp() override {
         host::Application->Initialize();
-        m_previous = host::SetMessageBoxHandler([this](const std::string& text, const std::string& caption, unsigned flags) {
-            boxes.push_back({text, caption, flags});
-            return answer;
-        });
+        m_previous = host::SetMessageBoxHandler(
+            [this](const std::string& text, const std::string& caption, unsigned flags) {
+                boxes.push_back({text, caption, flags});
+                return answer;
+            });
     }
     void TearDown() override {
         host::SetMessageBoxHandler(m_previous);
@@ -59,7 +60,8 @@ class WidgetTest : public ::testing::Test {
 };
 
 // Processes events until pred holds or the time is up.
-template <typename Pred> bool processUntil(Pred pred, std::chrono::milliseconds timeout = std::chrono::milliseconds(3000)) {
+template <typename Pred>
+bool processUntil(Pred pred, std::chrono::milliseconds timeout = std::chrono::milliseconds(3000)) {
     const auto end = std::chrono::steady_clock::now() + timeout;
     while (!pred()) {
         if (std::chrono::steady_clock::now() > end) return false;
@@ -70,7 +72,8 @@ template <typename Pred> bool processUntil(Pred pred, std::chrono::milliseconds 
 
 inline void sendMouse(QWidget* widget, QEvent::Type type, QPoint pos, Qt::MouseButton button = Qt::LeftButton,
                       Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-    const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button);
+    const Qt::MouseButtons held =
+        type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button);
     QMouseEvent event(type, QPointF(pos), widget->mapToGlobal(QPointF(pos)), button,
                       type == QEvent::MouseMove ? Qt::NoButton : held, modifiers);
     QApplication::sendEvent(widget, &event);
