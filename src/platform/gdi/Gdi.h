@@ -177,6 +177,42 @@ constexpr COLORREF PALETTEINDEX(WORD i) {
     return 0x01000000u | i;
 }
 
+// System colours (GetSysColor, GetSysColorBrush).
+constexpr int COLOR_SCROLLBAR = 0;
+constexpr int COLOR_BACKGROUND = 1;
+constexpr int COLOR_ACTIVECAPTION = 2;
+constexpr int COLOR_INACTIVECAPTION = 3;
+constexpr int COLOR_MENU = 4;
+constexpr int COLOR_WINDOW = 5;
+constexpr int COLOR_WINDOWFRAME = 6;
+constexpr int COLOR_MENUTEXT = 7;
+constexpr int COLOR_WINDOWTEXT = 8;
+constexpr int COLOR_CAPTIONTEXT = 9;
+constexpr int COLOR_ACTIVEBORDER = 10;
+constexpr int COLOR_INACTIVEBORDER = 11;
+constexpr int COLOR_APPWORKSPACE = 12;
+constexpr int COLOR_HIGHLIGHT = 13;
+constexpr int COLOR_HIGHLIGHTTEXT = 14;
+constexpr int COLOR_BTNFACE = 15;
+constexpr int COLOR_BTNSHADOW = 16;
+constexpr int COLOR_GRAYTEXT = 17;
+constexpr int COLOR_BTNTEXT = 18;
+constexpr int COLOR_INACTIVECAPTIONTEXT = 19;
+constexpr int COLOR_BTNHIGHLIGHT = 20;
+constexpr int COLOR_3DDKSHADOW = 21;
+constexpr int COLOR_3DLIGHT = 22;
+constexpr int COLOR_INFOTEXT = 23;
+constexpr int COLOR_INFOBK = 24;
+constexpr int COLOR_HOTLIGHT = 26;
+constexpr int COLOR_GRADIENTACTIVECAPTION = 27;
+constexpr int COLOR_GRADIENTINACTIVECAPTION = 28;
+constexpr int COLOR_DESKTOP = COLOR_BACKGROUND;
+constexpr int COLOR_3DFACE = COLOR_BTNFACE;
+constexpr int COLOR_3DSHADOW = COLOR_BTNSHADOW;
+constexpr int COLOR_3DHIGHLIGHT = COLOR_BTNHIGHLIGHT;
+constexpr int COLOR_3DHILIGHT = COLOR_BTNHIGHLIGHT;
+constexpr int COLOR_BTNHILIGHT = COLOR_BTNHIGHLIGHT;
+
 // Background modes.
 constexpr int TRANSPARENT = 1;
 constexpr int OPAQUE = 2;
@@ -365,6 +401,30 @@ BOOL Polyline(HDC hdc, const POINT* points, int count);
 BOOL Rectangle(HDC hdc, int left, int top, int right, int bottom);
 // Inverts every other pixel of the rectangle's 1-pixel frame: drawn twice, it is gone.
 BOOL DrawFocusRect(HDC hdc, const RECT* rect);
+// A 1-pixel frame just inside the rectangle in the brush; ignores the mix mode.
+int FrameRect(HDC hdc, const RECT* rect, HBRUSH brush);
+// Closed outline through the points with the pen, inside (alternate rule) with the brush.
+BOOL Polygon(HDC hdc, const POINT* points, int count);
+
+// Ellipses: the ellipse is the one inscribed in left..right-1, top..bottom-1. Outlines are drawn with
+// the pen (solid, centred on the curve), insides with the brush, every pixel once in the mix mode; with
+// the null pen the filled area is one pixel smaller to the right and bottom.
+BOOL Ellipse(HDC hdc, int left, int top, int right, int bottom);
+// The parts of the ellipse counter-clockwise from the radial (centre to point) through (xStart, yStart)
+// to the radial through (xEnd, yEnd); when both radials coincide, the whole ellipse. Arc draws that
+// part of the outline; Pie the wedge with its two radial lines; Chord the segment cut off by the line
+// between the points where the radials meet the ellipse.
+BOOL Arc(HDC hdc, int left, int top, int right, int bottom, int xStart, int yStart, int xEnd, int yEnd);
+BOOL Pie(HDC hdc, int left, int top, int right, int bottom, int xStart, int yStart, int xEnd, int yEnd);
+BOOL Chord(HDC hdc, int left, int top, int right, int bottom, int xStart, int yStart, int xEnd, int yEnd);
+
+// ---- system colours ----
+// The colour of a COLOR_ index in the classic scheme (button face light grey, window white, active
+// caption navy, ...); 0 for an unknown index.
+DWORD GetSysColor(int index);
+// A solid brush of a system colour, owned by the system (DeleteObject leaves it alone); 0 for an unknown
+// index.
+HBRUSH GetSysColorBrush(int index);
 
 // ---- fonts and text (UTF-8) ----
 HFONT CreateFontIndirectA(const LOGFONTA* font);

@@ -2,6 +2,7 @@
 // removal notification that lets components drop references to a component that is going away.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,9 @@ public:
     // Whether this object's class is T or derives from it.
     template <typename T> bool InheritsFrom() const { return dynamic_cast<const T*>(this) != nullptr; }
 };
+
+// An event that only names its sender.
+using TNotifyEvent = std::function<void(TObject* sender)>;
 
 class TFiler;
 

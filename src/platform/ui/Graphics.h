@@ -3,10 +3,12 @@
 #pragma once
 
 #include "platform/gdi/Gdi.h"
+#include "platform/ui/Canvas.h"
 #include "platform/ui/Classes.h"
 #include "platform/ui/SysUtils.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace host {
@@ -24,8 +26,13 @@ class EInvalidGraphicOperation : public Exception {
 
 // Copies made by Assign share one image (bitmap handle, palette and pixel memory) through an atomic
 // reference count, so a copy may be saved on another thread while the original is used and changed:
-// the first write access through ScanLine gives the writer its own image. One TBitmap object itself
-// must not be used from two threads at once.
+// the first write access through ScanLine or the canvas gives the writer its own image. One TBitmap
+// object itself must not be used from two threads at once.
+//
+// The canvas draws straight into the image's pixel memory (the memory ScanLine and SaveToFile use) through
+// a memory DC that holds the bitmap selected; the DC is released whenever the image is replaced. A
+// bitmap handle can be selected into one DC at a time: a bitmap canvas that needs a handle another
+// bitmap canvas holds takes it from that canvas.
 class TBitmap : public TPersistent {
   public:
     TBitmap();
@@ -49,7 +56,25 @@ class TBitmap : public TPersistent {
 
     int GetWidth() const;
     int GetHeight() const;
+    // A new size gives a new image of the same pixel format (a device bitmap of the screen's depth when
+    // none was set, or a monochrome one) with the old pixels at the top left and white elsewhere. A zero
+    // width or height leaves no image but remembers the other dimension and the pixel format.
+    void SetWidth(int width);
+    void SetHeight(int height);
+    void SetSize(int width, int height);
+    // True when the bitmap has no image (no handle).
     bool Empty() const;
+
+    // A 1-bit device bitmap (black 0, white 1). Setting it converts the image: colours that are not
+    // white become black; clearing it gives a device bitmap of the screen's depth.
+    bool GetMonochrome() const;
+    void SetMonochrome(bool monochrome);
+
+    // The canvas drawing into this bitmap, made on first use and owned by the bitmap.
+    TCanvas& GetCanvas();
+    // Releases the canvas's DC (it is made again on the next drawing call), so that the bitmap handle
+    // can be selected into another DC.
+    void FreeContext();
 
     // Address of pixel row `row` counted from the top; the writable form unshares the image first.
     std::uint8_t* ScanLine(int row);
@@ -60,6 +85,8 @@ class TBitmap : public TPersistent {
     void SaveToFile(const std::string& path) const;
 
   private:
+    class BitmapCanvas;
+    friend class BitmapCanvas;
     struct Image;
     static Image* newImage(win::HBITMAP handle, win::HPALETTE palette);
     static void release(Image* image);
@@ -67,7 +94,15 @@ class TBitmap : public TPersistent {
     void unshare();
     void checkRow(int row) const;
 
+    void resize(int width, int height);
+
     Image* m_image = nullptr;
+    // Dimensions and format while there is no image (a zero width or height, or a format set first).
+    int m_width = 0;
+    int m_height = 0;
+    TPixelFormat m_format = TPixelFormat::pfDevice;
+    bool m_monochrome = false;
+    std::unique_ptr<BitmapCanvas> m_canvas;
 };
 
 } // namespace host

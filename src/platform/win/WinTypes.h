@@ -59,9 +59,11 @@ constexpr BYTE GetBValue(COLORREF c) { return BYTE(c >> 16); }
 
 struct RECT {
     LONG left, top, right, bottom;
+    bool operator==(const RECT&) const = default;
 };
 struct POINT {
     LONG x, y;
+    bool operator==(const POINT&) const = default;
 };
 
 // ---- DIBs and BMP files ----
