@@ -1,6 +1,11 @@
 #include "core/KvObj.h"
 
+#include "platform/win/Cursors.h"
+#include "platform/win/Resources.h"
+
 #include <gtest/gtest.h>
+
+#include <map>
 
 using namespace kv;
 
@@ -96,4 +101,31 @@ TEST(KvObj, LoadResStrReadsTheLibraryStringTable) {
     EXPECT_EQ(LoadResStr(10), "Open AVI File");
     EXPECT_EQ(LoadResStr(13), "AVI-Files(*.avi)|*.avi|Wave-Files(*.wav)|*.wav");
     EXPECT_EQ(LoadResStr(999), "");
+}
+
+TEST(KvObj, LoadResCursorAndIconTakeTheLibrarysNumbers) {
+    win::HINSTANCE module = win::GetModuleHandleA(nullptr);
+    for (std::uint16_t n = 1; n <= kvCursorCount; ++n)
+        EXPECT_EQ(LoadResCursor(n), win::LoadCursorA(module, win::MAKEINTRESOURCEA(win::WORD(2000 + n)))) << n;
+    EXPECT_NE(LoadResCursor(1), nullptr);
+    EXPECT_EQ(LoadResCursor(0), nullptr);
+    EXPECT_EQ(LoadResCursor(32), nullptr);
+    EXPECT_EQ(LoadResCursor(65535), nullptr); // beyond the resource numbers, not wrapped round to 1999
+
+    win::HICON icon = LoadResIcon(1);
+    ASSERT_NE(icon, nullptr);
+    EXPECT_EQ(icon, win::LoadIconA(module, win::MAKEINTRESOURCEA(3001)));
+    win::IconImage image;
+    EXPECT_TRUE(win::GetIconImage(icon, 32, image));
+    EXPECT_EQ(LoadResIcon(0), nullptr);
+    EXPECT_EQ(LoadResIcon(2), nullptr);
+}
+
+TEST(KvObj, StartUpRegistersEveryLibraryCursorUnderItsNumber) {
+    std::map<int, win::HCURSOR> table;
+    RegisterKvCursors([&](int number, win::HCURSOR cursor) { table[number] = cursor; });
+    ASSERT_EQ(table.size(), std::size_t(kvCursorCount));
+    EXPECT_EQ(table.begin()->first, crKvHandOpen);
+    EXPECT_EQ(table.rbegin()->first, crKvGain);
+    EXPECT_EQ(table[crKvPencil], LoadResCursor(crKvPencil - 2000));
 }
