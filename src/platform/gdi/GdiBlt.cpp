@@ -215,6 +215,19 @@ int FillRect(HDC hdc, const RECT* rect, HBRUSH brush) {
     return 1;
 }
 
+int FrameRect(HDC hdc, const RECT* rect, HBRUSH brush) {
+    if (!rect) return 0;
+    const RECT& r = *rect;
+    if (r.left >= r.right || r.top >= r.bottom) return 1;
+    const RECT bands[4] = {{r.left, r.top, r.right, r.top + 1},
+                           {r.left, r.bottom - 1, r.right, r.bottom},
+                           {r.left, r.top + 1, r.left + 1, r.bottom - 1},
+                           {r.right - 1, r.top + 1, r.right, r.bottom - 1}};
+    for (const RECT& band : bands)
+        if (!FillRect(hdc, &band, brush)) return 0;
+    return 1;
+}
+
 BOOL PatBlt(HDC hdc, int x, int y, int width, int height, DWORD rop) {
     if (RopUsesSource(RopTable(rop))) return FALSE;
     return transfer(hdc, x, y, width, height, nullptr, 0, 0, 0, 0, rop) ? TRUE : FALSE;

@@ -58,6 +58,12 @@ void State::addDrawingStock() {
     addPen(WHITE_PEN, PS_SOLID, RGB(255, 255, 255));
     addPen(BLACK_PEN, PS_SOLID, RGB(0, 0, 0));
     addPen(NULL_PEN, PS_NULL, 0);
+    for (int index = 0; index < kSysColorCount; ++index) {
+        if (SysColor(index) == CLR_INVALID) continue;
+        BrushObject b;
+        b.brush = LOGBRUSH{BS_SOLID, SysColor(index), 0};
+        m_sysBrushes[std::size_t(index)] = Add(std::move(b));
+    }
     for (int index : {OEM_FIXED_FONT, ANSI_FIXED_FONT, ANSI_VAR_FONT, SYSTEM_FONT, DEVICE_DEFAULT_FONT,
                       SYSTEM_FIXED_FONT, DEFAULT_GUI_FONT}) {
         FontObject f;

@@ -15,6 +15,11 @@
 
 namespace win::gdi {
 
+// The classic system colour table: COLOR_ indices below kSysColorCount; unused indices hold
+// CLR_INVALID.
+constexpr int kSysColorCount = COLOR_GRADIENTINACTIVECAPTION + 1;
+COLORREF SysColor(int index);
+
 struct BitmapObject {
     BitmapData data;
     HDC selectedInto = nullptr;
@@ -93,6 +98,12 @@ class State {
                    ? reinterpret_cast<HGDIOBJ>(m_stock[std::size_t(index)])
                    : nullptr;
     }
+    // The brush of a system colour; 0 for an unknown index.
+    HBRUSH SysColorBrush(int index) const {
+        return index >= 0 && std::size_t(index) < m_sysBrushes.size()
+                   ? reinterpret_cast<HBRUSH>(m_sysBrushes[std::size_t(index)])
+                   : nullptr;
+    }
     // Number of stock objects in the handle table.
     std::size_t StockCount() const { return m_stockCount; }
 
@@ -121,6 +132,7 @@ class State {
     std::uintptr_t m_stockPalette = 0;
     std::uintptr_t m_stockBitmap = 0;
     std::array<std::uintptr_t, 18> m_stock{};
+    std::array<std::uintptr_t, kSysColorCount> m_sysBrushes{}; // 0 for unused indices
     std::uintptr_t m_lastStock = 0; // stock objects are the first handles made
     std::size_t m_stockCount = 0;
 };

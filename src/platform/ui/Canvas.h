@@ -88,10 +88,11 @@ class TGraphicsObject : public TPersistent {
     TNotifyEvent OnChange;
 
   protected:
-    // Runs OnChange, then frees the handle made for the previous state (the canvas deselects it from
-    // its DC in its OnChange handler, so it can be deleted).
+    // Runs OnChange, then frees the handle made for the previous state (a canvas takes it out of its DC
+    // in its OnChange handler, so it can be deleted).
     void Changed();
-    virtual void freeHandle() = 0;
+    // Gives up the handle (the caller deletes it); 0 when there is none.
+    virtual win::HGDIOBJ takeHandle() = 0;
 };
 
 enum class TFontStyle { fsBold, fsItalic, fsUnderline, fsStrikeOut };
@@ -125,7 +126,7 @@ enum class TFontPitch { fpDefault, fpVariable, fpFixed };
 
 using TFontCharset = std::uint8_t;
 
-// A font: face name (UTF-8, at most 31 bytes are kept), height in pixels (negative: character height,
+// A font: face name (UTF-8; the handle's face keeps at most 31 bytes of it), height in pixels (negative: character height,
 // as LOGFONT) or size in points at PixelsPerInch, colour, style, character set and pitch. A new font is
 // the framework's default font: "ＭＳ Ｐゴシック", 9 points, clWindowText, no style, DEFAULT_CHARSET.
 class TFont : public TGraphicsObject {
@@ -162,7 +163,7 @@ class TFont : public TGraphicsObject {
     win::LOGFONTA LogFont() const;
 
   protected:
-    void freeHandle() override;
+    win::HGDIOBJ takeHandle() override;
 
   private:
     std::string m_name;
@@ -224,7 +225,7 @@ class TPen : public TGraphicsObject {
     void SetMode(TPenMode mode);
 
   protected:
-    void freeHandle() override;
+    win::HGDIOBJ takeHandle() override;
 
   private:
     TColor m_color = clBlack;
@@ -255,7 +256,7 @@ class TBrush : public TGraphicsObject {
     void SetStyle(TBrushStyle style);
 
   protected:
-    void freeHandle() override;
+    win::HGDIOBJ takeHandle() override;
 
   private:
     TColor m_color = clWhite;

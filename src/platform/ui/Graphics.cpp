@@ -31,6 +31,26 @@ class PaletteDC {
     win::HPALETTE m_old = nullptr;
 };
 
+// A memory DC holding a bitmap while it lives.
+class MemoryDC {
+  public:
+    explicit MemoryDC(win::HBITMAP bitmap) : m_dc(win::CreateCompatibleDC(nullptr)) {
+        if (m_dc && bitmap) m_old = win::SelectObject(m_dc, bitmap);
+    }
+    ~MemoryDC() {
+        if (m_old) win::SelectObject(m_dc, m_old);
+        if (m_dc) win::DeleteDC(m_dc);
+    }
+    MemoryDC(const MemoryDC&) = delete;
+    MemoryDC& operator=(const MemoryDC&) = delete;
+    bool Valid() const { return m_old != nullptr; }
+    win::HDC Get() const { return m_dc; }
+
+  private:
+    win::HDC m_dc;
+    win::HGDIOBJ m_old = nullptr;
+};
+
 win::BITMAPINFOHEADER infoHeader(int width, int height, int bpp) {
     win::BITMAPINFOHEADER h{};
     h.biSize = sizeof h;
@@ -110,6 +130,8 @@ win::HBITMAP toDevice(const win::gdi::BitmapData& d, win::HBITMAP source, win::H
 TBitmap::TBitmap() = default;
 
 TBitmap::~TBitmap() {
+    // The canvas's DC lets go of the bitmap before the image may be deleted.
+    m_canvas.reset();
     release(m_image);
 }
 
@@ -127,6 +149,7 @@ void TBitmap::release(Image* image) {
 }
 
 void TBitmap::replace(Image* image) {
+    FreeContext();
     release(m_image);
     m_image = image;
 }
@@ -138,24 +161,26 @@ win::HPALETTE TBitmap::GetPalette() const {
     return m_image ? m_image->palette : nullptr;
 }
 int TBitmap::GetWidth() const {
-    return m_image && m_image->handle ? m_image->data.width : 0;
+    return m_image && m_image->handle ? m_image->data.width : m_width;
 }
 int TBitmap::GetHeight() const {
-    return m_image && m_image->handle ? m_image->data.height : 0;
+    return m_image && m_image->handle ? m_image->data.height : m_height;
 }
 bool TBitmap::Empty() const {
-    return GetWidth() == 0;
+    return GetHandle() == nullptr;
 }
 
 void TBitmap::SetHandle(win::HBITMAP handle) {
     if (handle == GetHandle()) return;
     replace(handle ? newImage(handle, nullptr) : nullptr);
+    m_width = m_height = 0;
 }
 
 void TBitmap::SetPalette(win::HPALETTE palette) {
     if (palette == GetPalette()) return;
     if (palette && win::GetObject(palette, 0, nullptr) == 0)
         throw EInvalidGraphicOperation("Invalid palette");
+    FreeContext();
     const bool shared = m_image && m_image->refs.load(std::memory_order_acquire) > 1;
     win::HBITMAP handle = m_image ? m_image->handle : nullptr;
     if (handle) {
@@ -177,7 +202,8 @@ void TBitmap::SetPalette(win::HPALETTE palette) {
 }
 
 TPixelFormat TBitmap::GetPixelFormat() const {
-    if (!m_image || !m_image->handle || m_image->data.device) return TPixelFormat::pfDevice;
+    if (!m_image || !m_image->handle) return m_format;
+    if (m_image->data.device) return TPixelFormat::pfDevice;
     const auto& d = m_image->data;
     switch (d.bpp) {
     case 1:
@@ -199,7 +225,14 @@ TPixelFormat TBitmap::GetPixelFormat() const {
 }
 
 void TBitmap::SetPixelFormat(TPixelFormat format) {
-    if (format == GetPixelFormat() || !m_image || !m_image->handle) return;
+    if (format == GetPixelFormat()) return;
+    if (format == TPixelFormat::pfCustom) throw EInvalidGraphicOperation("Unsupported pixel format");
+    if (!m_image || !m_image->handle) {
+        // Kept for the image a later size gives.
+        m_format = format;
+        m_monochrome = false;
+        return;
+    }
     const auto& d = m_image->data;
     win::HBITMAP converted = nullptr;
     switch (format) {
@@ -244,15 +277,53 @@ void TBitmap::Assign(const TPersistent* source) {
     if (source == this) return;
     if (!source) {
         replace(nullptr);
+        m_width = m_height = 0;
         return;
     }
     if (auto* bitmap = dynamic_cast<const TBitmap*>(source)) {
         Image* image = bitmap->m_image;
         if (image) image->refs.fetch_add(1, std::memory_order_relaxed);
         replace(image);
+        m_width = bitmap->m_width;
+        m_height = bitmap->m_height;
+        m_format = bitmap->m_format;
+        m_monochrome = bitmap->m_monochrome;
         return;
     }
     TPersistent::Assign(source);
+}
+
+bool TBitmap::GetMonochrome() const {
+    if (!m_image || !m_image->handle) return m_monochrome;
+    return m_image->data.device && m_image->data.bpp == 1;
+}
+
+void TBitmap::SetMonochrome(bool monochrome) {
+    if (monochrome == GetMonochrome()) return;
+    if (!m_image || !m_image->handle) {
+        m_monochrome = monochrome;
+        m_format = TPixelFormat::pfDevice;
+        return;
+    }
+    const auto& d = m_image->data;
+    win::HBITMAP converted = nullptr;
+    if (monochrome) {
+        // White pixels (the source DC's background colour) become 1, all others 0.
+        converted = win::CreateBitmap(d.width, d.height, 1, 1, nullptr);
+        FreeContext();
+        MemoryDC source(m_image->handle), target(converted);
+        if (!source.Valid() || !target.Valid()) {
+            if (converted) win::DeleteObject(converted);
+            converted = nullptr;
+        } else {
+            win::SetBkColor(source.Get(), win::RGB(255, 255, 255));
+            win::BitBlt(target.Get(), 0, 0, d.width, d.height, source.Get(), 0, 0, win::SRCCOPY);
+        }
+    } else {
+        converted = toDevice(d, m_image->handle, m_image->palette);
+    }
+    if (!converted) throw EInvalidGraphicOperation("Cannot convert the bitmap");
+    replace(newImage(converted, nullptr));
 }
 
 void TBitmap::unshare() {

@@ -84,9 +84,10 @@ class TBitmap : public TPersistent {
     // temporary file in the same folder that is renamed over the target when everything is written.
     void SaveToFile(const std::string& path) const;
 
-  private:
+    // The canvas's class, defined with the bitmap's sources.
     class BitmapCanvas;
-    friend class BitmapCanvas;
+
+  private:
     struct Image;
     static Image* newImage(win::HBITMAP handle, win::HPALETTE palette);
     static void release(Image* image);
