@@ -4,13 +4,10 @@
 
 #include "platform/ui/Classes.h"
 
-#include <functional>
 #include <string>
 #include <vector>
 
 namespace host {
-
-using TNotifyEvent = std::function<void(TObject* sender)>;
 
 // A list of strings addressed by index. Descendants store the strings; an index outside 0..Count-1
 // raises EListError with the runtime's list index message.

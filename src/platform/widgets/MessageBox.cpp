@@ -2,6 +2,7 @@
 
 #include "platform/widgets/ControlWidget.h"
 
+#include <QtCore/QCoreApplication>
 #include <QtWidgets/QMessageBox>
 #include <QtWidgets/QPushButton>
 
