@@ -8,6 +8,9 @@
 #include "platform/widgets/Controls.h"
 #include "platform/widgets/ExtCtrls.h"
 
+// The controls header keeps its widget in a QPointer, whose inline accessors need the complete class.
+#include <QtWidgets/QWidget>
+
 #include <functional>
 #include <memory>
 

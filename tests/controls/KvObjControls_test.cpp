@@ -204,9 +204,17 @@ TEST(KvPanel, CaptionLineFollowsTheAlignment) {
         const host::TRect ink = inkBounds(picture, host::Rect(1, 1, W - 1, H - 1), kInside);
         ASSERT_LT(ink.left, ink.right) << c.name;
         const int middle = (ink.left + ink.right) / 2;
-        if (c.alignment == host::taLeftJustify) EXPECT_LE(ink.left, 4) << c.name;
-        if (c.alignment == host::taRightJustify) EXPECT_GE(ink.right, W - 5) << c.name;
-        if (c.alignment == host::taCenter) EXPECT_NEAR(middle, W / 2, 3) << c.name;
+        switch (c.alignment) {
+        case host::taLeftJustify:
+            EXPECT_LE(ink.left, 4) << c.name;
+            break;
+        case host::taRightJustify:
+            EXPECT_GE(ink.right, W - 5) << c.name;
+            break;
+        case host::taCenter:
+            EXPECT_NEAR(middle, W / 2, 3) << c.name;
+            break;
+        }
 
         // One line in the vertical middle: within the text height of "W" around it.
         host::TBitmap measure;
