@@ -24,10 +24,16 @@ int truncToInt(double v) {
 }
 
 // Nearest integer, halves to even, as the platform's rounding does.
-int roundToInt(double v) { return truncToInt(std::nearbyint(v)); }
+int roundToInt(double v) {
+    return truncToInt(std::nearbyint(v));
+}
 
-int widthOf(const host::TRect& r) { return r.right - r.left; }
-int heightOf(const host::TRect& r) { return r.bottom - r.top; }
+int widthOf(const host::TRect& r) {
+    return r.right - r.left;
+}
+int heightOf(const host::TRect& r) {
+    return r.bottom - r.top;
+}
 
 void fill(host::TCanvas& canvas, const host::TRect& rect, TColor color) {
     canvas.GetBrush().SetColor(color);
@@ -53,7 +59,9 @@ int gaugePercentDone(std::int32_t minValue, std::int32_t maxValue, std::int32_t 
     return truncToInt(double(std::int64_t(progress) - minValue) * 100.0 / double(range));
 }
 
-int gaugeFilledLength(int percent, int length) { return truncToInt(length * (percent * 0.01)); }
+int gaugeFilledLength(int percent, int length) {
+    return truncToInt(length * (percent * 0.01));
+}
 
 host::TPoint gaugePieStart(int percent, int width, int height) {
     const int cx = width / 2;
@@ -83,12 +91,24 @@ template <typename T> void TKvCustomGauge::setAndInvalidate(T& field, const T& v
     Invalidate();
 }
 
-void TKvCustomGauge::SetKind(TKvGaugeKind Value) { setAndInvalidate(m_kind, Value); }
-void TKvCustomGauge::SetShowText(bool Value) { setAndInvalidate(m_showText, Value); }
-void TKvCustomGauge::SetForeColor(TColor Value) { setAndInvalidate(m_foreColor, Value); }
-void TKvCustomGauge::SetBackColor(TColor Value) { setAndInvalidate(m_backColor, Value); }
-void TKvCustomGauge::SetCaption(const std::string& Value) { setAndInvalidate(m_caption, Value); }
-void TKvCustomGauge::SetBWText(bool Value) { setAndInvalidate(m_bwText, Value); }
+void TKvCustomGauge::SetKind(TKvGaugeKind Value) {
+    setAndInvalidate(m_kind, Value);
+}
+void TKvCustomGauge::SetShowText(bool Value) {
+    setAndInvalidate(m_showText, Value);
+}
+void TKvCustomGauge::SetForeColor(TColor Value) {
+    setAndInvalidate(m_foreColor, Value);
+}
+void TKvCustomGauge::SetBackColor(TColor Value) {
+    setAndInvalidate(m_backColor, Value);
+}
+void TKvCustomGauge::SetCaption(const std::string& Value) {
+    setAndInvalidate(m_caption, Value);
+}
+void TKvCustomGauge::SetBWText(bool Value) {
+    setAndInvalidate(m_bwText, Value);
+}
 
 void TKvCustomGauge::SetMinValue(std::int32_t Value) {
     setAndInvalidate(m_minValue, std::clamp(Value, kLowestMinValue, std::max(m_maxValue, kLowestMinValue)));
@@ -111,7 +131,9 @@ void TKvCustomGauge::AddProgress(std::int32_t delta) {
     SetProgress(std::int32_t(std::clamp<std::int64_t>(sum, m_minValue, m_maxValue)));
 }
 
-int TKvCustomGauge::GetPercentDone() const { return gaugePercentDone(m_minValue, m_maxValue, m_progress); }
+int TKvCustomGauge::GetPercentDone() const {
+    return gaugePercentDone(m_minValue, m_maxValue, m_progress);
+}
 
 void TKvCustomGauge::Paint() {
     host::TCanvas& canvas = *GetCanvas();
@@ -207,7 +229,8 @@ void TKvCustomGauge::PaintText(host::TCanvas& Canvas, const host::TRect& rect) {
         paintInvertedText(Canvas, rect, text);
 }
 
-void TKvCustomGauge::paintTwoColourText(host::TCanvas& Canvas, const host::TRect& rect, const std::string& text) {
+void TKvCustomGauge::paintTwoColourText(host::TCanvas& Canvas, const host::TRect& rect,
+                                        const std::string& text) {
     const int W = widthOf(rect);
     const int H = heightOf(rect);
     const int p = GetPercentDone();
@@ -237,7 +260,8 @@ void TKvCustomGauge::paintTwoColourText(host::TCanvas& Canvas, const host::TRect
     drawClipped(filled);
 }
 
-void TKvCustomGauge::paintInvertedText(host::TCanvas& Canvas, const host::TRect& rect, const std::string& text) {
+void TKvCustomGauge::paintInvertedText(host::TCanvas& Canvas, const host::TRect& rect,
+                                       const std::string& text) {
     const int W = widthOf(rect);
     const int H = heightOf(rect);
     if (W <= 0 || H <= 0) return;

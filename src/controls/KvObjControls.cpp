@@ -22,7 +22,9 @@ void freeBevel(std::unique_ptr<TKvBevel>& bevel) {
     bevel.reset();
 }
 
-int extentOf(const TKvBevel* bevel) { return bevel ? bevel->GetBevelExtend() : 0; }
+int extentOf(const TKvBevel* bevel) {
+    return bevel ? bevel->GetBevelExtend() : 0;
+}
 
 host::TRect beveledRect(const host::TControl& control, int extent) {
     return host::Rect(extent, extent, control.GetWidth() - extent, control.GetHeight() - extent);
@@ -84,12 +86,22 @@ TKvCustomControl::TKvCustomControl(host::TComponent* AOwner) : host::TCustomCont
     m_bevel = makeBevel([this](host::TObject* sender) { BevelChanged(sender); });
 }
 
-TKvCustomControl::~TKvCustomControl() { freeBevel(m_bevel); }
+TKvCustomControl::~TKvCustomControl() {
+    freeBevel(m_bevel);
+}
 
-void TKvCustomControl::SetBevel(const TKvBevel* b) { m_bevel->Assign(b); }
-int TKvCustomControl::BevelExtend() const { return extentOf(m_bevel.get()); }
-host::TRect TKvCustomControl::BeveledRect() const { return beveledRect(*this, BevelExtend()); }
-host::TRect TKvCustomControl::ScreenRect(const host::TRect& rect) const { return screenRect(*this, rect); }
+void TKvCustomControl::SetBevel(const TKvBevel* b) {
+    m_bevel->Assign(b);
+}
+int TKvCustomControl::BevelExtend() const {
+    return extentOf(m_bevel.get());
+}
+host::TRect TKvCustomControl::BeveledRect() const {
+    return beveledRect(*this, BevelExtend());
+}
+host::TRect TKvCustomControl::ScreenRect(const host::TRect& rect) const {
+    return screenRect(*this, rect);
+}
 
 host::TPoint TKvCustomControl::ClientToClient(const host::TControl& Control, host::TPoint Point) const {
     return kv::ClientToClient(*this, Control, Point);
@@ -106,8 +118,12 @@ void TKvCustomControl::Paint() {
     fillSolid(canvas, inner, GetColor());
 }
 
-void TKvCustomControl::BevelChanged(host::TObject*) { Changed(); }
-void TKvCustomControl::Changed() { Invalidate(); }
+void TKvCustomControl::BevelChanged(host::TObject*) {
+    Changed();
+}
+void TKvCustomControl::Changed() {
+    Invalidate();
+}
 
 // ---- TKvCustomPanel ----
 
@@ -119,12 +135,22 @@ TKvCustomPanel::TKvCustomPanel(host::TComponent* AOwner) : host::TCustomPanel(AO
     m_bevel = makeBevel([this](host::TObject* sender) { BevelChanged(sender); });
 }
 
-TKvCustomPanel::~TKvCustomPanel() { freeBevel(m_bevel); }
+TKvCustomPanel::~TKvCustomPanel() {
+    freeBevel(m_bevel);
+}
 
-void TKvCustomPanel::SetBevel(const TKvBevel* b) { m_bevel->Assign(b); }
-int TKvCustomPanel::BevelExtend() const { return extentOf(m_bevel.get()); }
-host::TRect TKvCustomPanel::BeveledRect() const { return beveledRect(*this, BevelExtend()); }
-host::TRect TKvCustomPanel::ScreenRect(const host::TRect& rect) const { return screenRect(*this, rect); }
+void TKvCustomPanel::SetBevel(const TKvBevel* b) {
+    m_bevel->Assign(b);
+}
+int TKvCustomPanel::BevelExtend() const {
+    return extentOf(m_bevel.get());
+}
+host::TRect TKvCustomPanel::BeveledRect() const {
+    return beveledRect(*this, BevelExtend());
+}
+host::TRect TKvCustomPanel::ScreenRect(const host::TRect& rect) const {
+    return screenRect(*this, rect);
+}
 
 host::TPoint TKvCustomPanel::ClientToClient(const host::TControl& Control, host::TPoint Point) const {
     return kv::ClientToClient(*this, Control, Point);
@@ -189,7 +215,9 @@ void TKvCustomPanel::BevelChanged(host::TObject*) {
     Changed();
 }
 
-void TKvCustomPanel::Changed() { Invalidate(); }
+void TKvCustomPanel::Changed() {
+    Invalidate();
+}
 
 // ---- TKvGraphicControl ----
 
@@ -199,18 +227,30 @@ TKvGraphicControl::TKvGraphicControl(host::TComponent* AOwner) : host::TGraphicC
     m_transparent = false;
 }
 
-TKvGraphicControl::~TKvGraphicControl() { freeBevel(m_bevel); }
+TKvGraphicControl::~TKvGraphicControl() {
+    freeBevel(m_bevel);
+}
 
-void TKvGraphicControl::SetBevel(const TKvBevel* b) { m_bevel->Assign(b); }
-int TKvGraphicControl::BevelExtend() const { return extentOf(m_bevel.get()); }
-host::TRect TKvGraphicControl::BeveledRect() const { return beveledRect(*this, BevelExtend()); }
-host::TRect TKvGraphicControl::ScreenRect(const host::TRect& rect) const { return screenRect(*this, rect); }
+void TKvGraphicControl::SetBevel(const TKvBevel* b) {
+    m_bevel->Assign(b);
+}
+int TKvGraphicControl::BevelExtend() const {
+    return extentOf(m_bevel.get());
+}
+host::TRect TKvGraphicControl::BeveledRect() const {
+    return beveledRect(*this, BevelExtend());
+}
+host::TRect TKvGraphicControl::ScreenRect(const host::TRect& rect) const {
+    return screenRect(*this, rect);
+}
 
 host::TPoint TKvGraphicControl::ClientToClient(const host::TControl& Control, host::TPoint Point) const {
     return kv::ClientToClient(*this, Control, Point);
 }
 
-void TKvGraphicControl::ChangeDesigning(bool Value) { SetDesigning(Value); }
+void TKvGraphicControl::ChangeDesigning(bool Value) {
+    SetDesigning(Value);
+}
 
 void TKvGraphicControl::SetTransparent(bool v) {
     if (v == m_transparent) return;
@@ -228,7 +268,11 @@ void TKvGraphicControl::Paint() {
     if (!m_transparent) fillSolid(canvas, inner, GetColor());
 }
 
-void TKvGraphicControl::BevelChanged(host::TObject*) { Changed(); }
-void TKvGraphicControl::Changed() { Invalidate(); }
+void TKvGraphicControl::BevelChanged(host::TObject*) {
+    Changed();
+}
+void TKvGraphicControl::Changed() {
+    Invalidate();
+}
 
 } // namespace kv

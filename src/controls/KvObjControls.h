@@ -69,7 +69,8 @@ class TKvCustomControl : public host::TCustomControl {
 };
 
 // Fills the area inside a panel's bevel in place of the panel's own fill.
-using TKvClientFill = std::function<void(host::TObject* Sender, host::TCanvas& Canvas, const host::TRect& aRect)>;
+using TKvClientFill =
+    std::function<void(host::TObject* Sender, host::TCanvas& Canvas, const host::TRect& aRect)>;
 
 class TKvCustomPanel : public host::TCustomPanel {
   public:

@@ -7,7 +7,9 @@ namespace kv {
 
 namespace {
 
-int clampToInt(std::int64_t v) { return int(std::clamp<std::int64_t>(v, INT_MIN, INT_MAX)); }
+int clampToInt(std::int64_t v) {
+    return int(std::clamp<std::int64_t>(v, INT_MIN, INT_MAX));
+}
 
 // rect shrunk by n on every side, without overflowing for very large widths.
 void shrink(host::TRect& rect, int n) {
@@ -21,34 +23,19 @@ void shrink(host::TRect& rect, int n) {
 
 void frame3D(host::TCanvas& canvas, host::TRect& rect, TColor topColor, TColor bottomColor, int width) {
     if (width <= 0) return;
-    host::TPen& pen = canvas.GetPen();
-    pen.SetWidth(1);
-    // Work on the rectangle with its right and bottom edges inclusive.
-    host::TRect r = rect;
-    --r.right;
-    --r.bottom;
-    int drawn = 0;
-    for (; drawn < width && r.left <= r.right && r.top <= r.bottom; ++drawn) {
-        // Polyline leaves out the last point of each run: the top-right corner stays for the bottom
-        // colour, and the bottom run is extended by one so that the bottom-left corner is included.
-        const host::TPoint top[] = {{r.left, r.bottom}, {r.left, r.top}, {r.right, r.top}};
-        const host::TPoint bottom[] = {{r.right, r.top}, {r.right, r.bottom}, {r.left - 1, r.bottom}};
-        pen.SetColor(topColor);
-        canvas.Polyline(top);
-        pen.SetColor(bottomColor);
-        canvas.Polyline(bottom);
-        shrink(r, 1);
-    }
-    shrink(r, width - drawn);
-    ++r.right;
-    ++r.bottom;
-    rect = r;
+    // Only the rings that still have pixels are drawn (a ring is one pixel on each side); the rest only
+    // shrink the rectangle, so a huge width costs nothing.
+    const std::int64_t shortSide =
+        std::min(std::int64_t(rect.right) - rect.left, std::int64_t(rect.bottom) - rect.top);
+    const int drawn = int(std::clamp<std::int64_t>((shortSide + 1) / 2, 0, width));
+    host::Frame3D(canvas, rect, topColor, bottomColor, drawn);
+    shrink(rect, width - drawn);
 }
 
 TKvBevel::TKvBevel()
-    : m_bevelInner(host::bvNone), m_bevelOuter(host::bvLowered), m_borderStyle(host::bsNone),
-      m_colors{host::clBtnFace,      host::clBlack,          host::clBtnHighlight,
-               host::clBtnShadow,    host::clBtnHighlight,   host::clBtnShadow} {}
+    : m_bevelInner(host::bvNone), m_bevelOuter(host::bvLowered),
+      m_borderStyle(host::bsNone), m_colors{host::clBtnFace,   host::clBlack,        host::clBtnHighlight,
+                                            host::clBtnShadow, host::clBtnHighlight, host::clBtnShadow} {}
 
 template <typename T> void TKvBevel::setField(T& field, T value) {
     if (field == value) return;
@@ -56,13 +43,27 @@ template <typename T> void TKvBevel::setField(T& field, T value) {
     Changed();
 }
 
-void TKvBevel::SetBevelInner(TBevelCut Value) { setField(m_bevelInner, Value); }
-void TKvBevel::SetBevelOuter(TBevelCut Value) { setField(m_bevelOuter, Value); }
-void TKvBevel::SetBevelInnerWidth(int Value) { setField(m_bevelInnerWidth, std::max(Value, 1)); }
-void TKvBevel::SetBevelOuterWidth(int Value) { setField(m_bevelOuterWidth, std::max(Value, 1)); }
-void TKvBevel::SetBorderStyle(TBorderStyle Value) { setField(m_borderStyle, Value); }
-void TKvBevel::SetBorderWidth(int Value) { setField(m_borderWidth, std::max(Value, 0)); }
-void TKvBevel::SetBorderSpace(int Value) { setField(m_borderSpace, std::max(Value, 0)); }
+void TKvBevel::SetBevelInner(TBevelCut Value) {
+    setField(m_bevelInner, Value);
+}
+void TKvBevel::SetBevelOuter(TBevelCut Value) {
+    setField(m_bevelOuter, Value);
+}
+void TKvBevel::SetBevelInnerWidth(int Value) {
+    setField(m_bevelInnerWidth, std::max(Value, 1));
+}
+void TKvBevel::SetBevelOuterWidth(int Value) {
+    setField(m_bevelOuterWidth, std::max(Value, 1));
+}
+void TKvBevel::SetBorderStyle(TBorderStyle Value) {
+    setField(m_borderStyle, Value);
+}
+void TKvBevel::SetBorderWidth(int Value) {
+    setField(m_borderWidth, std::max(Value, 0));
+}
+void TKvBevel::SetBorderSpace(int Value) {
+    setField(m_borderSpace, std::max(Value, 0));
+}
 
 TColor TKvBevel::GetColor(int Index) const {
     return Index >= 0 && Index < int(m_colors.size()) ? m_colors[std::size_t(Index)] : host::clNone;

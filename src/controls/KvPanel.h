@@ -15,10 +15,10 @@
 
 namespace kv {
 
-// Draws `width` nested 1-pixel rings inside rect with a 1-pixel pen: the left column and the top row in
-// topColor, the right column and the bottom row in bottomColor (so the top-right and bottom-left corner
-// pixels take bottomColor). rect comes back smaller by width on every side. Rings stop being drawn once
-// the rectangle has no pixels left; the rectangle still shrinks by the full width.
+// The framework's Frame3D (width nested 1-pixel rings inside rect, left column and top row in topColor,
+// right column and bottom row in bottomColor, so the top-right and bottom-left corner pixels take
+// bottomColor), drawing only the rings that still have pixels: rect comes back smaller by the full width
+// on every side however large it is.
 void frame3D(host::TCanvas& canvas, host::TRect& rect, TColor topColor, TColor bottomColor, int width);
 
 class TKvBevel : public TKvObject {

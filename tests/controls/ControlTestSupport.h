@@ -42,7 +42,9 @@ class Surface {
 };
 
 // Bitmap pixels as RGB colours (for bitmaps painted by PaintTo).
-inline host::TColor PixelOf(host::TBitmap& bitmap, int x, int y) { return bitmap.GetCanvas().GetPixels(x, y); }
+inline host::TColor PixelOf(host::TBitmap& bitmap, int x, int y) {
+    return bitmap.GetCanvas().GetPixels(x, y);
+}
 
 // A control class that counts its deferred (Invalidate) and immediate (Repaint) repaint requests
 // instead of painting.

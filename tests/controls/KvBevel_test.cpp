@@ -40,7 +40,8 @@ void expectRing(Surface& s, int ring, TColor top, TColor bottom, const std::stri
         for (int x = l; x <= r; ++x) {
             if (x != l && x != r && y != t && y != btm) continue;
             const bool bottomSide = x == r || y == btm;
-            EXPECT_EQ(s.At(x, y), bottomSide ? bottom : top) << what << " ring " << ring << " at " << x << "," << y;
+            EXPECT_EQ(s.At(x, y), bottomSide ? bottom : top)
+                << what << " ring " << ring << " at " << x << "," << y;
         }
     }
 }

@@ -35,13 +35,22 @@ TEST(KvGaugeArithmetic, PercentDone) {
         int percent;
     };
     const std::vector<Case> cases = {
-        {0, 3, 2, 66},   {0, 4, 3, 75},        {0, 0, 0, 0},   {5, 5, 5, 0},
-        {0, 1000, 10, 1}, {0, 1000, 19, 1},    {0, 1000, 20, 2}, {-100, 100, 0, 50},
-        {0, 100, 100, 100}, {-2147483647, 2147483647, 0, 50}, {-2147483647, 2147483647, 2147483647, 100},
+        {0, 3, 2, 66},
+        {0, 4, 3, 75},
+        {0, 0, 0, 0},
+        {5, 5, 5, 0},
+        {0, 1000, 10, 1},
+        {0, 1000, 19, 1},
+        {0, 1000, 20, 2},
+        {-100, 100, 0, 50},
+        {0, 100, 100, 100},
+        {-2147483647, 2147483647, 0, 50},
+        {-2147483647, 2147483647, 2147483647, 100},
         {0, 10, -3, -30}, // Progress left outside a range that was changed later
     };
     for (const Case& c : cases)
-        EXPECT_EQ(gaugePercentDone(c.min, c.max, c.progress), c.percent) << c.min << " " << c.max << " " << c.progress;
+        EXPECT_EQ(gaugePercentDone(c.min, c.max, c.progress), c.percent)
+            << c.min << " " << c.max << " " << c.progress;
     EXPECT_EQ(gaugePercentDone(0, 1, INT_MAX), INT_MAX); // saturates instead of overflowing
 }
 
@@ -50,8 +59,8 @@ TEST(KvGaugeArithmetic, FilledLengthIsComputedInFloatingPointAndTruncated) {
         int percent, length, filled;
     };
     const std::vector<Case> cases = {
-        {0, 100, 0}, {50, 100, 50}, {100, 148, 148}, {42, 148, 62}, {33, 10, 3},
-        {29, 100, 28}, // 29 * 0.01 is a little below 0.29
+        {0, 100, 0},   {50, 100, 50}, {100, 148, 148},
+        {42, 148, 62}, {33, 10, 3},   {29, 100, 28}, // 29 * 0.01 is a little below 0.29
         {-5, 100, -5},
     };
     for (const Case& c : cases)
@@ -118,18 +127,26 @@ TEST(KvGauge, ClampingOfTheRange) {
 
 TEST(KvGauge, AppearanceSettersInvalidateOnlyOnChange) {
     Counting<TKvGauge> g(nullptr);
-    const std::vector<std::function<void()>> same = {
-        [&] { g.SetKind(gkHorizontalBar); }, [&] { g.SetShowText(true); },
-        [&] { g.SetForeColor(host::clActiveCaption); }, [&] { g.SetBackColor(host::clWhite); },
-        [&] { g.SetCaption(""); }, [&] { g.SetBWText(false); },
-        [&] { g.SetMinValue(0); }, [&] { g.SetMaxValue(100); }, [&] { g.SetProgress(0); }};
+    const std::vector<std::function<void()>> same = {[&] { g.SetKind(gkHorizontalBar); },
+                                                     [&] { g.SetShowText(true); },
+                                                     [&] { g.SetForeColor(host::clActiveCaption); },
+                                                     [&] { g.SetBackColor(host::clWhite); },
+                                                     [&] { g.SetCaption(""); },
+                                                     [&] { g.SetBWText(false); },
+                                                     [&] { g.SetMinValue(0); },
+                                                     [&] { g.SetMaxValue(100); },
+                                                     [&] { g.SetProgress(0); }};
     for (auto& set : same)
         set();
     EXPECT_EQ(g.invalidates + g.repaints, 0);
-    const std::vector<std::function<void()>> changes = {
-        [&] { g.SetKind(gkPie); },        [&] { g.SetShowText(false); },   [&] { g.SetForeColor(host::clRed); },
-        [&] { g.SetBackColor(host::clBlue); }, [&] { g.SetCaption("Done:"); }, [&] { g.SetBWText(true); },
-        [&] { g.SetMinValue(-5); },       [&] { g.SetMaxValue(50); }};
+    const std::vector<std::function<void()>> changes = {[&] { g.SetKind(gkPie); },
+                                                        [&] { g.SetShowText(false); },
+                                                        [&] { g.SetForeColor(host::clRed); },
+                                                        [&] { g.SetBackColor(host::clBlue); },
+                                                        [&] { g.SetCaption("Done:"); },
+                                                        [&] { g.SetBWText(true); },
+                                                        [&] { g.SetMinValue(-5); },
+                                                        [&] { g.SetMaxValue(50); }};
     for (auto& set : changes)
         set();
     EXPECT_EQ(g.invalidates, 8);
@@ -248,8 +265,8 @@ TEST(KvGauge, InvertedTextInvertsFilledAndUnfilledPartsAlike) {
     text.Canvas().GetFont().SetColor(host::clWhite);
     text.Canvas().GetBrush().SetStyle(host::TBrushStyle::bsClear);
     const std::string words = "Extracted: 50%";
-    text.Canvas().TextOut((148 - text.Canvas().TextWidth(words)) / 2, (20 - text.Canvas().TextHeight(words)) / 2,
-                          words);
+    text.Canvas().TextOut((148 - text.Canvas().TextWidth(words)) / 2,
+                          (20 - text.Canvas().TextHeight(words)) / 2, words);
 
     int invertedFilled = 0, invertedUnfilled = 0;
     for (int y = 0; y < 20; ++y) {
@@ -278,8 +295,10 @@ TEST(KvGauge, TwoColourTextChangesColourAtTheBarEdge) {
         Surface s(W, H);
         g.PaintImage(s.Canvas(), host::Rect(0, 0, W, H));
         g.PaintText(s.Canvas(), host::Rect(0, 0, W, H));
-        const host::TRect filled = kind == gkHorizontalBar ? host::Rect(0, 0, 74, H) : host::Rect(0, 20, W, H);
-        const host::TRect unfilled = kind == gkHorizontalBar ? host::Rect(74, 0, W, H) : host::Rect(0, 0, W, 20);
+        const host::TRect filled =
+            kind == gkHorizontalBar ? host::Rect(0, 0, 74, H) : host::Rect(0, 20, W, H);
+        const host::TRect unfilled =
+            kind == gkHorizontalBar ? host::Rect(74, 0, W, H) : host::Rect(0, 0, W, 20);
         EXPECT_GT(s.CountColour(filled, kInverse), 0) << kind;
         EXPECT_EQ(s.CountColour(filled, kFont), 0) << kind;
         EXPECT_GT(s.CountColour(unfilled, kFont), 0) << kind;

@@ -15,10 +15,10 @@
 
 #include <QtGui/QImage>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -166,8 +166,9 @@ class GalleryForm : public host::TForm {
         y += 20;
         const int w = 170, h = 48, step = w + 10;
         int x = kMargin;
-        const std::pair<const char*, host::TAlignment> aligned[] = {
-            {"panel_left", host::taLeftJustify}, {"panel_center", host::taCenter}, {"panel_right", host::taRightJustify}};
+        const std::pair<const char*, host::TAlignment> aligned[] = {{"panel_left", host::taLeftJustify},
+                                                                    {"panel_center", host::taCenter},
+                                                                    {"panel_right", host::taRightJustify}};
         const char* captions[] = {"Left aligned", "Centred caption", "Right aligned"};
         for (int i = 0; i < 3; ++i) {
             auto* panel = add<kv::TKvPanel>(aligned[i].first, x, y, w, h);
@@ -210,7 +211,8 @@ class GalleryForm : public host::TForm {
                 for (int i = 0; i < 5; ++i) {
                     const std::string name = std::string("gauge_") + kindName(shape.kind) + "_" +
                                              std::to_string(kPercents[i]) + (mode ? "_bw" : "_invert");
-                    auto* g = add<TKvGauge>(name, kGaugeLeft + (mode * 5 + i) * kColumn, y, shape.width, shape.height);
+                    auto* g = add<TKvGauge>(name, kGaugeLeft + (mode * 5 + i) * kColumn, y, shape.width,
+                                            shape.height);
                     g->SetKind(shape.kind);
                     g->SetBWText(mode == 1);
                     g->SetProgress(kPercents[i]);
@@ -227,7 +229,8 @@ class GalleryForm : public host::TForm {
         y += 20;
         int x = kMargin;
         for (const GaugeShape& shape : kShapes) {
-            auto* g = add<TKvGauge>(std::string("animated_") + kindName(shape.kind), x, y, shape.width, shape.height);
+            auto* g = add<TKvGauge>(std::string("animated_") + kindName(shape.kind), x, y, shape.width,
+                                    shape.height);
             g->SetKind(shape.kind);
             g->SetMaxValue(400);
             m_animated.push_back(g);
@@ -235,7 +238,8 @@ class GalleryForm : public host::TForm {
         }
         // A long bar in each text mode counting through a range that is not a multiple of 100.
         for (int mode = 0; mode < 2; ++mode) {
-            auto* g = add<TKvGauge>(mode ? "animated_long_bw" : "animated_long_invert", x, y + mode * 26, 360, 20);
+            auto* g =
+                add<TKvGauge>(mode ? "animated_long_bw" : "animated_long_invert", x, y + mode * 26, 360, 20);
             g->SetCaption("Extracted:");
             g->SetBWText(mode == 1);
             g->SetForeColor(mode ? host::clNavy : host::clActiveCaption);
@@ -293,7 +297,9 @@ int renderPngs(GalleryForm& form, const std::filesystem::path& dir) {
     return failures ? 1 : 0;
 }
 
-void usage() { std::fprintf(stderr, "usage: kv-gallery [--png DIR]\n"); }
+void usage() {
+    std::fprintf(stderr, "usage: kv-gallery [--png DIR]\n");
+}
 
 } // namespace
 
