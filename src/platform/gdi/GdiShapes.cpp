@@ -204,6 +204,13 @@ class Wedge {
     bool m_full = true;
 };
 
+// Whether (x, y) lies less than half a pixel from the segment a-b.
+bool onSegment(double x, double y, double ax, double ay, double bx, double by) {
+    const double dx = bx - ax, dy = by - ay, length2 = dx * dx + dy * dy;
+    const double t = length2 > 0 ? std::clamp(((x - ax) * dx + (y - ay) * dy) / length2, 0.0, 1.0) : 0.0;
+    return std::hypot(x - (ax + t * dx), y - (ay + t * dy)) < 0.5;
+}
+
 RECT normalised(int left, int top, int right, int bottom) {
     return RECT{std::min(left, right), std::min(top, bottom), std::max(left, right), std::max(top, bottom)};
 }
@@ -223,8 +230,16 @@ void buildCurve(ShapeMask& m, Curve curve, const EllipseGeometry& e, const int* 
         m.Fill([&e](double x, double y) { return e.Inside(x, y); });
         m.Outline([&wedge](double x, double y) { return wedge.Contains(x, y); });
         return;
-    case Curve::Pie:
-        m.Fill([&](double x, double y) { return e.Inside(x, y) && wedge.Contains(x, y); });
+    case Curve::Pie: {
+        // The wedge, and the pixels its radial lines pass through, so that thin wedges and radials
+        // along pixel centres still show their edges.
+        double sx, sy, ex, ey;
+        e.Meet(p[0], p[1], sx, sy);
+        e.Meet(p[2], p[3], ex, ey);
+        m.Fill([&](double x, double y) {
+            return e.Inside(x, y) && (wedge.Contains(x, y) || onSegment(x, y, e.cx, e.cy, sx, sy) ||
+                                      onSegment(x, y, e.cx, e.cy, ex, ey));
+        });
         m.Outline(any);
         if (wedge.Full()) {
             // The whole ellipse still shows its one radial line.
@@ -233,6 +248,7 @@ void buildCurve(ShapeMask& m, Curve curve, const EllipseGeometry& e, const int* 
             m.Line(e.PixelAt(e.cx, e.cy), e.PixelAt(mx, my));
         }
         return;
+    }
     case Curve::Chord: {
         // The part of the ellipse on the arc's side of the line between the points where the radials
         // meet it; in screen coordinates that side has a positive cross product.
@@ -240,7 +256,8 @@ void buildCurve(ShapeMask& m, Curve curve, const EllipseGeometry& e, const int* 
         e.Meet(p[0], p[1], px, py);
         e.Meet(p[2], p[3], qx, qy);
         m.Fill([&](double x, double y) {
-            return e.Inside(x, y) && (wedge.Full() || (qx - px) * (y - py) - (qy - py) * (x - px) >= 0);
+            return e.Inside(x, y) && (wedge.Full() || (qx - px) * (y - py) - (qy - py) * (x - px) >= 0 ||
+                                      onSegment(x, y, px, py, qx, qy));
         });
         m.Outline(any);
         return;

@@ -133,7 +133,7 @@ class State {
     std::uintptr_t m_stockBitmap = 0;
     std::array<std::uintptr_t, 18> m_stock{};
     std::array<std::uintptr_t, kSysColorCount> m_sysBrushes{}; // 0 for unused indices
-    std::uintptr_t m_lastStock = 0; // stock objects are the first handles made
+    std::uintptr_t m_lastStock = 0;                            // stock objects are the first handles made
     std::size_t m_stockCount = 0;
 };
 

@@ -234,8 +234,9 @@ void TBrush::Assign(const TPersistent* source) {
 
 win::HBRUSH TBrush::GetHandle() {
     if (!m_handle) {
-        m_handle = m_style == TBrushStyle::bsClear ? static_cast<win::HBRUSH>(win::GetStockObject(win::NULL_BRUSH))
-                                                   : win::CreateSolidBrush(ColorToRGB(m_color));
+        m_handle = m_style == TBrushStyle::bsClear
+                       ? static_cast<win::HBRUSH>(win::GetStockObject(win::NULL_BRUSH))
+                       : win::CreateSolidBrush(ColorToRGB(m_color));
     }
     return m_handle;
 }

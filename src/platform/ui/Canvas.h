@@ -126,9 +126,10 @@ enum class TFontPitch { fpDefault, fpVariable, fpFixed };
 
 using TFontCharset = std::uint8_t;
 
-// A font: face name (UTF-8; the handle's face keeps at most 31 bytes of it), height in pixels (negative: character height,
-// as LOGFONT) or size in points at PixelsPerInch, colour, style, character set and pitch. A new font is
-// the framework's default font: "ＭＳ Ｐゴシック", 9 points, clWindowText, no style, DEFAULT_CHARSET.
+// A font: face name (UTF-8; the handle's face keeps at most 31 bytes of it), height in pixels (negative:
+// character height, as LOGFONT) or size in points at PixelsPerInch, colour, style, character set and pitch. A
+// new font is the framework's default font: "ＭＳ Ｐゴシック", 9 points, clWindowText, no style,
+// DEFAULT_CHARSET.
 class TFont : public TGraphicsObject {
   public:
     TFont();
@@ -284,12 +285,6 @@ constexpr TCopyMode cmSrcInvert = win::SRCINVERT;
 constexpr TCopyMode cmSrcPaint = win::SRCPAINT;
 constexpr TCopyMode cmWhiteness = win::WHITENESS;
 
-// Raised when a canvas is asked to draw but has no DC and cannot make one.
-class EInvalidOperation : public Exception {
-  public:
-    using Exception::Exception;
-};
-
 // A drawing surface over a device context. The canvas does not own a DC given with SetHandle; derived
 // canvases (a bitmap's, a control's) make their own in CreateHandle and free it themselves.
 //
@@ -311,7 +306,8 @@ class TCanvas : public TPersistent {
     TCanvas();
     ~TCanvas() override;
 
-    // The DC; a canvas without one makes it (CreateHandle) and raises EInvalidOperation when it cannot.
+    // The DC; a canvas without one makes it (CreateHandle) and raises EInvalidOperation (SysUtils.h)
+    // when it cannot.
     win::HDC GetHandle();
     // Uses hdc from now on (0: none). The objects selected into the previous DC are taken out of it,
     // the pen position is taken from the new one.

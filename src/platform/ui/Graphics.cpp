@@ -31,26 +31,6 @@ class PaletteDC {
     win::HPALETTE m_old = nullptr;
 };
 
-// A memory DC holding a bitmap while it lives.
-class MemoryDC {
-  public:
-    explicit MemoryDC(win::HBITMAP bitmap) : m_dc(win::CreateCompatibleDC(nullptr)) {
-        if (m_dc && bitmap) m_old = win::SelectObject(m_dc, bitmap);
-    }
-    ~MemoryDC() {
-        if (m_old) win::SelectObject(m_dc, m_old);
-        if (m_dc) win::DeleteDC(m_dc);
-    }
-    MemoryDC(const MemoryDC&) = delete;
-    MemoryDC& operator=(const MemoryDC&) = delete;
-    bool Valid() const { return m_old != nullptr; }
-    win::HDC Get() const { return m_dc; }
-
-  private:
-    win::HDC m_dc;
-    win::HGDIOBJ m_old = nullptr;
-};
-
 win::BITMAPINFOHEADER infoHeader(int width, int height, int bpp) {
     win::BITMAPINFOHEADER h{};
     h.biSize = sizeof h;
@@ -296,34 +276,6 @@ void TBitmap::Assign(const TPersistent* source) {
 bool TBitmap::GetMonochrome() const {
     if (!m_image || !m_image->handle) return m_monochrome;
     return m_image->data.device && m_image->data.bpp == 1;
-}
-
-void TBitmap::SetMonochrome(bool monochrome) {
-    if (monochrome == GetMonochrome()) return;
-    if (!m_image || !m_image->handle) {
-        m_monochrome = monochrome;
-        m_format = TPixelFormat::pfDevice;
-        return;
-    }
-    const auto& d = m_image->data;
-    win::HBITMAP converted = nullptr;
-    if (monochrome) {
-        // White pixels (the source DC's background colour) become 1, all others 0.
-        converted = win::CreateBitmap(d.width, d.height, 1, 1, nullptr);
-        FreeContext();
-        MemoryDC source(m_image->handle), target(converted);
-        if (!source.Valid() || !target.Valid()) {
-            if (converted) win::DeleteObject(converted);
-            converted = nullptr;
-        } else {
-            win::SetBkColor(source.Get(), win::RGB(255, 255, 255));
-            win::BitBlt(target.Get(), 0, 0, d.width, d.height, source.Get(), 0, 0, win::SRCCOPY);
-        }
-    } else {
-        converted = toDevice(d, m_image->handle, m_image->palette);
-    }
-    if (!converted) throw EInvalidGraphicOperation("Cannot convert the bitmap");
-    replace(newImage(converted, nullptr));
 }
 
 void TBitmap::unshare() {

@@ -31,8 +31,9 @@ class EInvalidGraphicOperation : public Exception {
 //
 // The canvas draws straight into the image's pixel memory (the memory ScanLine and SaveToFile use) through
 // a memory DC that holds the bitmap selected; the DC is released whenever the image is replaced. A
-// bitmap handle can be selected into one DC at a time: a bitmap canvas that needs a handle another
-// bitmap canvas holds takes it from that canvas.
+// bitmap handle can be selected into one DC at a time: a bitmap canvas (or a new size or monochrome
+// conversion) that needs a handle another bitmap canvas holds takes it from that canvas, which makes its
+// DC again on its next call. Canvases of copies that share an image are therefore used on one thread.
 class TBitmap : public TPersistent {
   public:
     TBitmap();

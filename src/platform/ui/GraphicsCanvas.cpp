@@ -156,7 +156,31 @@ void TBitmap::FreeContext() {
     if (m_canvas) m_canvas->FreeContext();
 }
 
-// ---- size ----
+// ---- size and monochrome images ----
+
+void TBitmap::SetMonochrome(bool monochrome) {
+    if (monochrome == GetMonochrome()) return;
+    if (!m_image || !m_image->handle) {
+        m_monochrome = monochrome;
+        m_format = TPixelFormat::pfDevice;
+        return;
+    }
+    const int width = m_image->data.width, height = m_image->data.height;
+    // To monochrome, white pixels (the source DC's background colour) become 1 and all others 0; from
+    // monochrome, 0 becomes black (the text colour) and 1 white (the background colour).
+    win::HBITMAP converted =
+        monochrome ? win::CreateBitmap(width, height, 1, 1, nullptr) : screenBitmap(width, height);
+    if (!converted) throw EInvalidGraphicOperation("Out of system resources");
+    FreeContext();
+    {
+        SelectedDC source(m_image->handle), target(converted);
+        if (source.Valid() && target.Valid()) {
+            win::SetBkColor(source.Get(), win::RGB(255, 255, 255));
+            win::BitBlt(target.Get(), 0, 0, width, height, source.Get(), 0, 0, win::SRCCOPY);
+        }
+    }
+    replace(newImage(converted, nullptr));
+}
 
 void TBitmap::SetWidth(int width) {
     resize(width, GetHeight());

@@ -43,6 +43,8 @@ QUILLAN_EXCEPTION(EWriteError, EStreamError);
 QUILLAN_EXCEPTION(EClassNotFound, Exception);
 // A text that does not convert to the wanted number or value.
 QUILLAN_EXCEPTION(EConvertError, Exception);
+// An operation the object cannot carry out in its present state (a canvas without a DC to draw on).
+QUILLAN_EXCEPTION(EInvalidOperation, Exception);
 
 #undef QUILLAN_EXCEPTION
 

@@ -6,8 +6,10 @@
 
 #include <QtCore/QThread>
 #include <QtGui/QFocusEvent>
+#include <QtGui/QHelpEvent>
 #include <QtGui/QMouseEvent>
 #include <QtWidgets/QApplication>
+#include <QtWidgets/QToolTip>
 
 #include <algorithm>
 #include <cerrno>
@@ -313,6 +315,16 @@ bool ControlBridge::eventFilter(QObject* watched, QEvent* event) {
         else
             Guarded(control, [&] { control->DoExit(); });
         return false;
+    }
+    case QEvent::ToolTip: {
+        // The hint of the control (or graphic child) under the pointer, when it shows hints.
+        auto* help = static_cast<QHelpEvent*>(event);
+        const TControl* target = targetAt(help->pos());
+        if (target->GetShowHint() && !target->GetHint().empty())
+            QToolTip::showText(help->globalPos(), QString::fromStdString(target->GetHint()), control->Widget());
+        else
+            QToolTip::hideText();
+        return true;
     }
     case QEvent::Close:
         if (auto form = dynamic_cast<TCustomForm*>(control)) {

@@ -5,6 +5,7 @@
 #include "platform/win/SystemMetrics.h"
 
 #include <QtCore/QObject>
+#include <QtGui/QGuiApplication>
 
 #include <algorithm>
 
@@ -197,7 +198,8 @@ void TCustomForm::VisibleChanged() {
 
 void TCustomForm::Show() {
     SetVisible(true);
-    if (QWidget* widget = Widget(); widget && !GetParent()) {
+    // The off-screen platform has no stacking of windows to change.
+    if (QWidget* widget = Widget(); widget && !GetParent() && QGuiApplication::platformName() != "offscreen") {
         widget->raise();
         widget->activateWindow();
     }

@@ -405,6 +405,11 @@ void TWinControl::SetTabOrder(int order) {
 }
 
 void TWinControl::applyTabOrder() {
+    if (!m_widget) return;
+    // QWidget::setTabOrder(first, second) does nothing while first ends the window's focus chain (Qt
+    // 6.4); a focusable placeholder at the end of the chain keeps every first away from that end.
+    QWidget end(m_widget);
+    end.setFocusPolicy(Qt::StrongFocus);
     QWidget* previous = nullptr;
     for (TWinControl* c : m_tabList) {
         if (!c->m_widget) continue;

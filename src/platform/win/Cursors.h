@@ -15,6 +15,13 @@ namespace win {
 inline LPCSTR MAKEINTRESOURCEA(WORD id) { return reinterpret_cast<LPCSTR>(std::uintptr_t(id)); }
 inline bool IS_INTRESOURCE(LPCSTR name) { return (reinterpret_cast<std::uintptr_t>(name) >> 16) == 0; }
 
+// A constant integer resource name such as IDC_ARROW. It is a literal type, so the constants below are
+// made when the program is compiled and are usable from any static initialiser.
+struct IntResourceName {
+    WORD id;
+    operator LPCSTR() const { return MAKEINTRESOURCEA(id); }
+};
+
 // Identifiers of the system cursors (LoadCursorA with no module).
 constexpr WORD OCR_NORMAL = 32512;
 constexpr WORD OCR_IBEAM = 32513;
@@ -30,19 +37,19 @@ constexpr WORD OCR_NO = 32648;
 constexpr WORD OCR_HAND = 32649;
 constexpr WORD OCR_APPSTARTING = 32650;
 
-inline const LPCSTR IDC_ARROW = MAKEINTRESOURCEA(OCR_NORMAL);
-inline const LPCSTR IDC_IBEAM = MAKEINTRESOURCEA(OCR_IBEAM);
-inline const LPCSTR IDC_WAIT = MAKEINTRESOURCEA(OCR_WAIT);
-inline const LPCSTR IDC_CROSS = MAKEINTRESOURCEA(OCR_CROSS);
-inline const LPCSTR IDC_UPARROW = MAKEINTRESOURCEA(OCR_UP);
-inline const LPCSTR IDC_SIZENWSE = MAKEINTRESOURCEA(OCR_SIZENWSE);
-inline const LPCSTR IDC_SIZENESW = MAKEINTRESOURCEA(OCR_SIZENESW);
-inline const LPCSTR IDC_SIZEWE = MAKEINTRESOURCEA(OCR_SIZEWE);
-inline const LPCSTR IDC_SIZENS = MAKEINTRESOURCEA(OCR_SIZENS);
-inline const LPCSTR IDC_SIZEALL = MAKEINTRESOURCEA(OCR_SIZEALL);
-inline const LPCSTR IDC_NO = MAKEINTRESOURCEA(OCR_NO);
-inline const LPCSTR IDC_HAND = MAKEINTRESOURCEA(OCR_HAND);
-inline const LPCSTR IDC_APPSTARTING = MAKEINTRESOURCEA(OCR_APPSTARTING);
+constexpr IntResourceName IDC_ARROW{OCR_NORMAL};
+constexpr IntResourceName IDC_IBEAM{OCR_IBEAM};
+constexpr IntResourceName IDC_WAIT{OCR_WAIT};
+constexpr IntResourceName IDC_CROSS{OCR_CROSS};
+constexpr IntResourceName IDC_UPARROW{OCR_UP};
+constexpr IntResourceName IDC_SIZENWSE{OCR_SIZENWSE};
+constexpr IntResourceName IDC_SIZENESW{OCR_SIZENESW};
+constexpr IntResourceName IDC_SIZEWE{OCR_SIZEWE};
+constexpr IntResourceName IDC_SIZENS{OCR_SIZENS};
+constexpr IntResourceName IDC_SIZEALL{OCR_SIZEALL};
+constexpr IntResourceName IDC_NO{OCR_NO};
+constexpr IntResourceName IDC_HAND{OCR_HAND};
+constexpr IntResourceName IDC_APPSTARTING{OCR_APPSTARTING};
 
 // Identifiers of the system icons (LoadIconA with no module).
 constexpr WORD OIC_SAMPLE = 32512;
@@ -52,15 +59,15 @@ constexpr WORD OIC_BANG = 32515;
 constexpr WORD OIC_NOTE = 32516;
 constexpr WORD OIC_WINLOGO = 32517;
 
-inline const LPCSTR IDI_APPLICATION = MAKEINTRESOURCEA(OIC_SAMPLE);
-inline const LPCSTR IDI_HAND = MAKEINTRESOURCEA(OIC_HAND);
-inline const LPCSTR IDI_QUESTION = MAKEINTRESOURCEA(OIC_QUES);
-inline const LPCSTR IDI_EXCLAMATION = MAKEINTRESOURCEA(OIC_BANG);
-inline const LPCSTR IDI_ASTERISK = MAKEINTRESOURCEA(OIC_NOTE);
-inline const LPCSTR IDI_WINLOGO = MAKEINTRESOURCEA(OIC_WINLOGO);
-inline const LPCSTR IDI_ERROR = IDI_HAND;
-inline const LPCSTR IDI_WARNING = IDI_EXCLAMATION;
-inline const LPCSTR IDI_INFORMATION = IDI_ASTERISK;
+constexpr IntResourceName IDI_APPLICATION{OIC_SAMPLE};
+constexpr IntResourceName IDI_HAND{OIC_HAND};
+constexpr IntResourceName IDI_QUESTION{OIC_QUES};
+constexpr IntResourceName IDI_EXCLAMATION{OIC_BANG};
+constexpr IntResourceName IDI_ASTERISK{OIC_NOTE};
+constexpr IntResourceName IDI_WINLOGO{OIC_WINLOGO};
+constexpr IntResourceName IDI_ERROR = IDI_HAND;
+constexpr IntResourceName IDI_WARNING = IDI_EXCLAMATION;
+constexpr IntResourceName IDI_INFORMATION = IDI_ASTERISK;
 
 // A cursor or icon resource of the module (hInstance = the module handle), or a system cursor or icon
 // (hInstance = 0). Resources are shared: every load of one resource gives the same handle, and it stays

@@ -42,8 +42,8 @@ class ShapeCanvas : public Canvas {
         for (int y = 0; y < Height(); ++y)
             for (int x = 0; x < Width(); ++x)
                 if (Painted(x, y))
-                    r = RECT{std::min<LONG>(r.left, x), std::min<LONG>(r.top, y), std::max<LONG>(r.right, x + 1),
-                             std::max<LONG>(r.bottom, y + 1)};
+                    r = RECT{std::min<LONG>(r.left, x), std::min<LONG>(r.top, y),
+                             std::max<LONG>(r.right, x + 1), std::max<LONG>(r.bottom, y + 1)};
         return r;
     }
 
@@ -160,12 +160,27 @@ TEST(GdiPie, WedgesFollowTheRadialsCounterClockwise) {
         {{99, 1}, {1, 1}, {50, 10}, {10, 50}},    // the quarter around the top
     };
     for (const Case& k : cases) {
-        SCOPED_TRACE(testing::Message() << k.start.x << "," << k.start.y << " to " << k.end.x << "," << k.end.y);
+        SCOPED_TRACE(testing::Message()
+                     << k.start.x << "," << k.start.y << " to " << k.end.x << "," << k.end.y);
         ShapeCanvas c(100, 100);
         ASSERT_TRUE(Pie(c.dc(), 0, 0, 100, 100, k.start.x, k.start.y, k.end.x, k.end.y));
         EXPECT_TRUE(c.IsBrush(k.in.x, k.in.y));
         EXPECT_FALSE(c.Painted(k.out.x, k.out.y));
     }
+}
+
+TEST(GdiPie, RadialsAlongARowStillShowTheirEdge) {
+    // The upper half of an ellipse twice as high as the canvas stands on the bottom row.
+    ShapeCanvas c(30, 16);
+    ASSERT_TRUE(Pie(c.dc(), 0, 0, 30, 31, 30, 15, 0, 15));
+    EXPECT_EQ(c.PaintedBounds(), (RECT{0, 0, 30, 16}));
+    for (int x = 0; x < 30; ++x)
+        EXPECT_TRUE(c.IsPen(x, 15)) << x;
+    // A one-degree wedge at the top is still drawn.
+    ShapeCanvas thin(40, 40);
+    ASSERT_TRUE(Pie(thin.dc(), 0, 0, 40, 40, 21, 0, 20, 0));
+    EXPECT_TRUE(thin.Painted(20, 5));
+    EXPECT_FALSE(thin.Painted(10, 10));
 }
 
 TEST(GdiPie, SameRadialTwiceIsTheWholeEllipse) {
@@ -174,8 +189,8 @@ TEST(GdiPie, SameRadialTwiceIsTheWholeEllipse) {
     for (ShapeCanvas* c : {&pie, &ellipse}) {
         HPEN pen = CreatePen(PS_SOLID, 1, kBrush);
         HGDIOBJ old = SelectObject(c->dc(), pen);
-        const BOOL drawn = c == &pie ? Pie(pie.dc(), 1, 2, 39, 28, 20, 0, 20, -40)
-                                     : Ellipse(ellipse.dc(), 1, 2, 39, 28);
+        const BOOL drawn =
+            c == &pie ? Pie(pie.dc(), 1, 2, 39, 28, 20, 0, 20, -40) : Ellipse(ellipse.dc(), 1, 2, 39, 28);
         EXPECT_TRUE(drawn);
         SelectObject(c->dc(), old);
         DeleteObject(pen);
@@ -243,10 +258,10 @@ TEST(GdiSysColor, ClassicSchemeAndSystemBrushes) {
     const struct {
         int index;
         COLORREF colour;
-    } table[] = {{COLOR_BTNFACE, RGB(192, 192, 192)},  {COLOR_BTNHIGHLIGHT, RGB(255, 255, 255)},
-                 {COLOR_BTNSHADOW, RGB(128, 128, 128)}, {COLOR_WINDOWFRAME, RGB(0, 0, 0)},
-                 {COLOR_ACTIVECAPTION, RGB(0, 0, 128)}, {COLOR_WINDOW, RGB(255, 255, 255)},
-                 {COLOR_WINDOWTEXT, RGB(0, 0, 0)},      {COLOR_HIGHLIGHT, RGB(0, 0, 128)},
+    } table[] = {{COLOR_BTNFACE, RGB(192, 192, 192)},       {COLOR_BTNHIGHLIGHT, RGB(255, 255, 255)},
+                 {COLOR_BTNSHADOW, RGB(128, 128, 128)},     {COLOR_WINDOWFRAME, RGB(0, 0, 0)},
+                 {COLOR_ACTIVECAPTION, RGB(0, 0, 128)},     {COLOR_WINDOW, RGB(255, 255, 255)},
+                 {COLOR_WINDOWTEXT, RGB(0, 0, 0)},          {COLOR_HIGHLIGHT, RGB(0, 0, 128)},
                  {COLOR_HIGHLIGHTTEXT, RGB(255, 255, 255)}, {COLOR_GRAYTEXT, RGB(128, 128, 128)},
                  {COLOR_INFOBK, RGB(255, 255, 225)}};
     Canvas c(testgdi::Section(4, 4, 24));

@@ -66,10 +66,12 @@ class Canvas : public ::testing::Test {
 
 TEST_F(Canvas, ColoursResolveThroughTheSystemTable) {
     const std::pair<TColor, COLORREF> table[] = {
-        {clBtnFace, RGB(192, 192, 192)},  {clBtnHighlight, RGB(255, 255, 255)}, {clBtnShadow, RGB(128, 128, 128)},
-        {clWindowFrame, RGB(0, 0, 0)},    {clActiveCaption, RGB(0, 0, 128)},    {clWindow, RGB(255, 255, 255)},
-        {clWindowText, RGB(0, 0, 0)},     {clInfoBk, RGB(255, 255, 225)},       {clRed, RGB(255, 0, 0)},
-        {clNavy, RGB(0, 0, 128)},         {clSilver, RGB(192, 192, 192)},       {clAqua, RGB(0, 255, 255)}};
+        {clBtnFace, RGB(192, 192, 192)},   {clBtnHighlight, RGB(255, 255, 255)},
+        {clBtnShadow, RGB(128, 128, 128)}, {clWindowFrame, RGB(0, 0, 0)},
+        {clActiveCaption, RGB(0, 0, 128)}, {clWindow, RGB(255, 255, 255)},
+        {clWindowText, RGB(0, 0, 0)},      {clInfoBk, RGB(255, 255, 225)},
+        {clRed, RGB(255, 0, 0)},           {clNavy, RGB(0, 0, 128)},
+        {clSilver, RGB(192, 192, 192)},    {clAqua, RGB(0, 255, 255)}};
     for (const auto& [colour, rgb] : table)
         EXPECT_EQ(ColorToRGB(colour), rgb) << std::hex << colour;
     EXPECT_LT(clBtnFace, 0);
@@ -304,6 +306,16 @@ TEST_F(Canvas, SizeKeepsPixelsAndFormat) {
     EXPECT_EQ(d.GetPixelFormat(), TPixelFormat::pf24bit);
     EXPECT_EQ(pixel(d, 3, 1), RGB(255, 0, 0));
     EXPECT_EQ(pixel(d, 4, 1), RGB(255, 255, 255));
+    // A copy sharing the image that d's canvas holds selected still gets its pixels when resized.
+    EXPECT_EQ(d.GetCanvas().GetPixels(0, 0), clRed);
+    TBitmap shared;
+    shared.Assign(&d);
+    shared.SetSize(8, 2);
+    EXPECT_EQ(pixel(shared, 3, 1), RGB(255, 0, 0));
+    EXPECT_EQ(pixel(shared, 7, 1), RGB(255, 255, 255));
+    d.GetCanvas().SetPixels(0, 0, clBlue);
+    EXPECT_EQ(pixel(d, 0, 0), RGB(0, 0, 255));
+    EXPECT_EQ(pixel(shared, 0, 0), RGB(255, 0, 0));
     d.SetHeight(0);
     EXPECT_TRUE(d.Empty());
     d.SetHeight(2);

@@ -256,6 +256,9 @@ TEST_F(WindowTest, GeometryVisibilityAndTabOrderReachTheWidgets) {
     b->SetEnabled(false);
     EXPECT_FALSE(b->Widget()->isEnabled());
     EXPECT_EQ(c->Widget()->nextInFocusChain(), a->Widget());
+    EXPECT_EQ(a->Widget()->nextInFocusChain(), b->Widget());
+    a->SetTabOrder(2);
+    EXPECT_EQ(b->Widget()->nextInFocusChain(), a->Widget());
 }
 
 } // namespace

@@ -79,9 +79,10 @@ TEST_F(FormTest, ShowHideAndCloseRunTheirEvents) {
     std::vector<std::string> events;
     form->OnShow = [&](TObject*) { events.push_back("show"); };
     form->OnHide = [&](TObject*) { events.push_back("hide"); };
+    int queries = 0;
     form->OnCloseQuery = [&](TObject*, bool& canClose) {
         events.push_back("closequery");
-        canClose = events.size() > 3;
+        canClose = ++queries > 1; // the first request is refused
     };
     form->OnClose = [&](TObject*, TCloseAction& action) {
         events.push_back("close");

@@ -161,7 +161,9 @@ TEST_F(PaintTest, PanelBevels) {
         EXPECT_EQ(pixel(bitmap, 39, 19), rgbOf(c.outerBottomRight));
         const int inner = (c.outer != bvNone ? c.bevelWidth : 0) + c.borderWidth;
         EXPECT_EQ(pixel(bitmap, inner, inner), rgbOf(c.innerTopLeft));
-        if (c.borderWidth > 0) EXPECT_EQ(pixel(bitmap, 1, 1), rgbOf(clBtnFace)) << "the border";
+        if (c.borderWidth > 0) {
+            EXPECT_EQ(pixel(bitmap, 1, 1), rgbOf(clBtnFace)) << "the border";
+        }
         EXPECT_EQ(pixel(bitmap, 20, 3 + inner), rgbOf(clBtnFace)) << "inside, above the (empty) caption";
     }
 }
