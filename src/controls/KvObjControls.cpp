@@ -57,15 +57,6 @@ void KvObjInitialization() {
     (void)done;
 }
 
-namespace {
-
-// Registers the cursors while the program starts. This unit holds the constructors of every library
-// control base, so any program with a library control links it and runs this; programs without one
-// call KvObjInitialization themselves.
-[[maybe_unused]] const bool g_cursorsRegistered = (KvObjInitialization(), true);
-
-} // namespace
-
 // ---- TKvWinControl ----
 
 TKvWinControl::TKvWinControl(host::TComponent* AOwner) : host::TWinControl(AOwner) {}

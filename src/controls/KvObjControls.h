@@ -26,9 +26,10 @@ class TKvBevel;
 // screen coordinates.
 host::TPoint ClientToClient(const host::TControl& target, const host::TControl& source, host::TPoint point);
 
-// Registers the library's cursors 2001 to 2031 in the screen's cursor table under their resource
-// numbers, so that controls can use those cursor numbers directly. Runs once per process; later calls
-// do nothing. The program's start calls it before it creates its forms.
+// The unit's start-up step: registers the library's cursors 2001 to 2031 in the screen's cursor table
+// under their resource numbers, so that controls can use those numbers directly. The program's start
+// calls it once before it makes its forms; it runs once per process, later calls do nothing. (Making the
+// screen object registers them too; calling this keeps the start-up independent of when that happens.)
 void KvObjInitialization();
 
 class TKvWinControl : public host::TWinControl {

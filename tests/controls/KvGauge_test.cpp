@@ -319,3 +319,42 @@ TEST(KvGauge, TwoColourModeOnlyForBars) {
     g.PaintText(s.Canvas(), host::Rect(0, 0, 60, 60));
     EXPECT_EQ(s.CountColour(host::Rect(0, 0, 60, 60), 0x0000FF), 0);
 }
+
+TEST(KvGauge, TextKindWithoutTextPaintsOnlyBevelAndBackColour) {
+    host::TWinControl parent(nullptr);
+    parent.SetColor(0x123456);
+    Gauge g;
+    g.SetParent(&parent);
+    g.SetBounds(0, 0, 40, 12);
+    g.SetKind(gkText);
+    g.SetShowText(false);
+    g.SetProgress(60);
+    g.GetBevel()->SetOuterShadowColor(0x404040);
+    g.GetBevel()->SetOuterLightColor(0xF0F0F0);
+    host::TBitmap picture;
+    host::PaintTo(g, picture);
+    for (int y = 0; y < 12; ++y) {
+        for (int x = 0; x < 40; ++x) {
+            const bool ring = x == 0 || y == 0 || x == 39 || y == 11;
+            const bool light = x == 39 || y == 11;
+            const TColor expected = !ring ? kBack : light ? 0xF0F0F0 : 0x404040;
+            ASSERT_EQ(kvtest::PixelOf(picture, x, y), expected) << x << "," << y;
+        }
+    }
+    g.SetParent(nullptr);
+}
+
+TEST(KvGauge, PaintCopiesImageAndTextInsideTheBevel) {
+    Gauge g;
+    g.SetBounds(0, 0, 120, 22);
+    g.SetCaption("Done:");
+    g.SetProgress(42);
+    host::TBitmap picture;
+    host::PaintTo(g, picture);
+    Surface inner(118, 20);
+    g.PaintImage(inner.Canvas(), host::Rect(0, 0, 118, 20));
+    g.PaintText(inner.Canvas(), host::Rect(0, 0, 118, 20));
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 118; ++x)
+            ASSERT_EQ(kvtest::PixelOf(picture, x + 1, y + 1), inner.At(x, y)) << x << "," << y;
+}

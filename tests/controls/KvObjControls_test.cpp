@@ -282,7 +282,8 @@ TEST(KvControlBases, ChangeDesigningSetsTheDesignState) {
 }
 
 TEST(KvControlBases, LibraryCursorsAreRegisteredAtStartUp) {
-    KvObjInitialization(); // already done while the program started; a second call changes nothing
+    KvObjInitialization();
+    KvObjInitialization(); // a second call changes nothing
     const win::HCURSOR unknown = host::Screen->GetCursors(1999);
     for (int n = 2001; n <= 2031; ++n)
         EXPECT_NE(host::Screen->GetCursors(n), unknown) << n;
