@@ -9,7 +9,6 @@
 #include "platform/widgets/ExtCtrls.h"
 
 // The controls header keeps its widget in a QPointer, whose inline accessors need the complete class.
-#include <QtWidgets/QWidget>
 
 #include <functional>
 #include <memory>

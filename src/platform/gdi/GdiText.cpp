@@ -30,6 +30,7 @@ std::recursive_mutex& textMutex() {
 }
 
 QGuiApplication* g_ownApplication = nullptr; // ours, when the process had none; never destroyed
+void (*g_applicationFactory)() = nullptr;
 
 // Platform face names that programs ask for, and faces of this system that stand in for them. Faces
 // not found at all fall back to the system's default for the font's family (sans, serif, mono).
@@ -89,8 +90,14 @@ QString qtext(std::string_view text) {
 
 } // namespace
 
+void SetApplicationFactory(void (*factory)()) {
+    std::lock_guard lock(textMutex());
+    g_applicationFactory = factory;
+}
+
 bool EnsureGuiApplication() {
     std::lock_guard lock(textMutex());
+    if (!QCoreApplication::instance() && g_applicationFactory) g_applicationFactory();
     if (!QCoreApplication::instance()) {
         static int argc = 3;
         static char name[] = "quillan", option[] = "-platform", platform[] = "offscreen";
@@ -100,7 +107,12 @@ bool EnsureGuiApplication() {
         const std::string locale = std::setlocale(LC_ALL, nullptr);
         g_ownApplication = new QGuiApplication(argc, argv);
         std::setlocale(LC_ALL, locale.c_str());
+    }
+    // Whoever made the application, the platform's face names map to this system's faces.
+    static bool substituted = false;
+    if (!substituted && QCoreApplication::instance()) {
         addFaceSubstitutes();
+        substituted = true;
     }
     return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
 }

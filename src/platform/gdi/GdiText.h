@@ -18,6 +18,10 @@ namespace win::gdi {
 // (the process has a non-GUI Qt application).
 bool EnsureGuiApplication();
 
+// The widget layer registers how the process's application is made, so that text drawn before the
+// first window does not leave the process with an application that cannot show windows.
+void SetApplicationFactory(void (*factory)());
+
 struct FontMetrics {
     int ascent = 0;
     int descent = 0;

@@ -33,6 +33,12 @@ win::HWND focusQuery() {
     return control ? control->GetHandle() : nullptr;
 }
 
+// Text drawn before the first window makes the application through this, so it can show windows.
+const bool g_factoryRegistered = [] {
+    win::gdi::SetApplicationFactory(&EnsureApplication);
+    return true;
+}();
+
 } // namespace
 
 // ---- application ----

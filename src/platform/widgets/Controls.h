@@ -20,13 +20,13 @@
 #include "platform/ui/Types.h"
 
 #include <QtCore/QPointer>
+#include <QtWidgets/QWidget>
 
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-class QWidget;
 
 namespace host {
 

@@ -2,7 +2,6 @@
 #include "platform/widgets/ControlWidget.h"
 #include "platform/widgets/Forms.h"
 
-#include "core/KvObj.h"
 #include "platform/win/Cursors.h"
 #include "platform/win/SystemMetrics.h"
 
@@ -108,7 +107,6 @@ TScreen::TScreen() : TComponent(nullptr) {
     for (std::size_t i = 0; i < count; ++i)
         if (table[i].system && table[i].number != crDefault)
             m_cursors[table[i].number] = systemCursor(table[i].system);
-    kv::RegisterKvCursors([this](int number, win::HCURSOR cursor) { SetCursors(number, cursor); });
 }
 
 TScreen::~TScreen() = default;
