@@ -19,6 +19,7 @@ namespace win {
 namespace {
 
 constexpr std::uint64_t kDefaultRiffLimit = 1ull << 30;
+constexpr std::uint64_t kMaxRiffLimit = 1ull << 31; // RIFF sizes and index offsets are 32-bit
 std::atomic<std::uint64_t> g_riffLimit{0};
 
 constexpr std::uint32_t kSuperSlots = 256;      // super index entries reserved per stream: 256 RIFFs
@@ -89,7 +90,7 @@ void AviSetRiffLimit(std::uint64_t bytes) {
 }
 std::uint64_t AviRiffLimit() {
     std::uint64_t v = g_riffLimit;
-    return v ? v : kDefaultRiffLimit;
+    return v ? std::min<std::uint64_t>(v, kMaxRiffLimit) : kDefaultRiffLimit;
 }
 
 struct AviWriteStreamState {
@@ -273,7 +274,7 @@ void AviWriter::streamHeader(ByteWriter& w, const AviWriteStreamState& st) const
     if (!m.name.empty()) putChunk(w, kStrn, m.name.c_str(), m.name.size() + 1);
     // The super index: a JUNK chunk of its size until the file is finished as an OpenDML file.
     const std::size_t indxSize = 24 + 16 * kSuperSlots;
-    if (m_indexed && !st.super.empty()) {
+    if (m_indexed && m_riffIndex > 0) {
         w.u32(kIndx);
         w.u32(std::uint32_t(indxSize));
         w.u16(4);
@@ -527,11 +528,21 @@ HRESULT AviWriter::createStream(const AVISTREAMINFOA& info) {
     st.info.szName[sizeof st.info.szName - 1] = 0;
     st.model.number = std::uint32_t(m_streams.size());
     st.model.name = st.info.szName;
-    st.model.header.fccType = info.fccType;
-    st.model.header.dwScale = info.dwScale;
-    st.model.header.dwRate = info.dwRate;
-    st.model.header.dwSampleSize = info.dwSampleSize;
-    st.model.header.dwStart = info.dwStart;
+    AVIStreamHeader& h = st.model.header;
+    h.fccType = info.fccType;
+    h.fccHandler = info.fccHandler;
+    h.dwFlags = info.dwFlags & AVISF_DISABLED;
+    h.wPriority = info.wPriority;
+    h.wLanguage = info.wLanguage;
+    h.dwInitialFrames = info.dwInitialFrames;
+    h.dwScale = info.dwScale;
+    h.dwRate = info.dwRate;
+    h.dwStart = info.dwStart;
+    h.dwQuality = info.dwQuality;
+    h.dwSampleSize = info.dwSampleSize;
+    auto s16 = [](LONG v) { return std::int16_t(std::clamp<LONG>(v, -0x8000, 0x7FFF)); };
+    h.rcFrame = {s16(info.rcFrame.left), s16(info.rcFrame.top), s16(info.rcFrame.right),
+                 s16(info.rcFrame.bottom)};
     aviFinishStream(st.model, MainAVIHeader{});
     st.search.build(st.model);
     m_streams.push_back(std::move(st));
@@ -624,7 +635,8 @@ HRESULT AviWriter::write(std::size_t s, LONG start, LONG samples, const void* bu
     AviWriteStreamState& st = m_streams[s];
     AviStreamModel& m = st.model;
     if (size < 0 || samples < 0 || (!buffer && size > 0)) return AVIERR_BADPARAM;
-    if (start != -1 && start != LONG(m.length)) {
+    const std::int64_t end = m.length;
+    if (start != -1 && start != end && std::int64_t(start) != end + st.info.dwStart) {
         AVISetLastErrorDetail("samples can only be appended at the end of a stream being written");
         return AVIERR_BADPARAM;
     }
