@@ -199,17 +199,28 @@ inline bool AVIStreamIsKeyFrame(PAVISTREAM s, LONG pos) {
 inline LONG AVIStreamSampleToSample(PAVISTREAM a, PAVISTREAM b, LONG pos) {
     return AVIStreamTimeToSample(a, AVIStreamSampleToTime(b, pos));
 }
-#define QUILLAN_AVI_TIME_FORM(name, sampleForm)                                                              \
-    inline LONG name(PAVISTREAM s, LONG ms) {                                                                \
-        return AVIStreamSampleToTime(s, sampleForm(s, AVIStreamTimeToSample(s, ms)));                        \
-    }
-QUILLAN_AVI_TIME_FORM(AVIStreamNextSampleTime, AVIStreamNextSample)
-QUILLAN_AVI_TIME_FORM(AVIStreamPrevSampleTime, AVIStreamPrevSample)
-QUILLAN_AVI_TIME_FORM(AVIStreamNearestSampleTime, AVIStreamNearestSample)
-QUILLAN_AVI_TIME_FORM(AVIStreamNextKeyFrameTime, AVIStreamNextKeyFrame)
-QUILLAN_AVI_TIME_FORM(AVIStreamPrevKeyFrameTime, AVIStreamPrevKeyFrame)
-QUILLAN_AVI_TIME_FORM(AVIStreamNearestKeyFrameTime, AVIStreamNearestKeyFrame)
-#undef QUILLAN_AVI_TIME_FORM
+// The time forms: milliseconds to a sample, the search, and the sample found back to milliseconds.
+inline LONG aviSearchAtTime(PAVISTREAM s, LONG ms, LONG (*search)(PAVISTREAM, LONG)) {
+    return AVIStreamSampleToTime(s, search(s, AVIStreamTimeToSample(s, ms)));
+}
+inline LONG AVIStreamNextSampleTime(PAVISTREAM s, LONG ms) {
+    return aviSearchAtTime(s, ms, AVIStreamNextSample);
+}
+inline LONG AVIStreamPrevSampleTime(PAVISTREAM s, LONG ms) {
+    return aviSearchAtTime(s, ms, AVIStreamPrevSample);
+}
+inline LONG AVIStreamNearestSampleTime(PAVISTREAM s, LONG ms) {
+    return aviSearchAtTime(s, ms, AVIStreamNearestSample);
+}
+inline LONG AVIStreamNextKeyFrameTime(PAVISTREAM s, LONG ms) {
+    return aviSearchAtTime(s, ms, AVIStreamNextKeyFrame);
+}
+inline LONG AVIStreamPrevKeyFrameTime(PAVISTREAM s, LONG ms) {
+    return aviSearchAtTime(s, ms, AVIStreamPrevKeyFrame);
+}
+inline LONG AVIStreamNearestKeyFrameTime(PAVISTREAM s, LONG ms) {
+    return aviSearchAtTime(s, ms, AVIStreamNearestKeyFrame);
+}
 
 // The size limit of one RIFF of a written file (about 1 GB; files that go past it continue in AVIX
 // RIFFs, OpenDML). Tests set a small limit to make multi-RIFF files of a few kilobytes; 0 restores the
