@@ -61,28 +61,6 @@ FOURCC chunkId(std::uint32_t number, char a, char b) {
     return mmioFOURCC(char('0' + number / 10), char('0' + number % 10), a, b);
 }
 
-// Reads the file being written (the streams of a file being written read back what was written).
-class WriterSource final : public AviSource {
-  public:
-    WriterSource(int fd, const std::uint64_t& end) : m_fd(fd), m_end(end) {}
-    std::uint64_t size() const override { return m_end; }
-    std::size_t readSome(std::uint64_t offset, void* out, std::size_t n) const override {
-        auto* p = static_cast<std::uint8_t*>(out);
-        std::size_t done = 0;
-        while (done < n) {
-            ssize_t r = ::pread(m_fd, p + done, n - done, off_t(offset + done));
-            if (r < 0 && errno == EINTR) continue;
-            if (r <= 0) break;
-            done += std::size_t(r);
-        }
-        return done;
-    }
-
-  private:
-    int m_fd;
-    const std::uint64_t& m_end;
-};
-
 } // namespace
 
 void AviSetRiffLimit(std::uint64_t bytes) {
@@ -93,95 +71,22 @@ std::uint64_t AviRiffLimit() {
     return v ? std::min<std::uint64_t>(v, kMaxRiffLimit) : kDefaultRiffLimit;
 }
 
-struct AviWriteStreamState {
-    AVISTREAMINFOA info{};
-    AviStreamModel model;
-    AviSampleIndex search;
-    struct SuperEntry {
-        std::uint64_t offset;
-        std::uint32_t size, duration;
-    };
-    std::vector<SuperEntry> super;
-    std::size_t segmentFirst = 0;      // first chunk of the current RIFF
-    std::uint32_t firstRiffChunks = 0; // chunks of the first RIFF, once it is closed
-    FOURCC dataId = 0;                 // the id of its data chunks (##db, ##dc, ##wb, ##tx)
-};
+AviWriter::~AviWriter() {
+    finish();
+    ::close(m_fd);
+}
 
-class AviWriter {
-  public:
-    AviWriter(int fd, std::shared_ptr<void> lock, std::uint64_t limit)
-        : m_fd(fd), m_lock(std::move(lock)), m_limit(limit), m_source(fd, m_end) {}
-    ~AviWriter() {
-        finish();
-        ::close(m_fd);
+std::size_t AviWriterSource::readSome(std::uint64_t offset, void* out, std::size_t n) const {
+    auto* p = static_cast<std::uint8_t*>(out);
+    std::size_t done = 0;
+    while (done < n) {
+        ssize_t r = ::pread(m_fd, p + done, n - done, off_t(offset + done));
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) break;
+        done += std::size_t(r);
     }
-    AviWriter(const AviWriter&) = delete;
-    AviWriter& operator=(const AviWriter&) = delete;
-
-    std::mutex mutex;
-
-    std::size_t streamCount() const { return m_streams.size(); }
-    AviWriteStreamState& stream(std::size_t i) { return m_streams[i]; }
-    const AviSource& source() const { return m_source; }
-    const std::vector<AviExtraChunk>& fileChunks() const { return m_fileChunks; }
-    MainAVIHeader avih() const;
-
-    HRESULT createStream(const AVISTREAMINFOA& info);
-    HRESULT setFormat(std::size_t s, LONG pos, const void* format, LONG size);
-    HRESULT write(std::size_t s, LONG start, LONG samples, const void* buffer, LONG size, DWORD flags,
-                  LONG* samplesWritten, LONG* bytesWritten);
-    HRESULT writeStreamData(std::size_t s, FOURCC ckid, const void* data, LONG size);
-    HRESULT writeFileData(FOURCC ckid, const void* data, LONG size);
-    HRESULT endRecord();
-
-  private:
-    std::vector<std::uint8_t> buildHeader() const;
-    void streamHeader(ByteWriter& w, const AviWriteStreamState& st) const;
-    HRESULT headerChanged();
-    HRESULT writeHeader();
-    HRESULT start();
-    HRESULT appendChunk(FOURCC id, const void* data, std::uint32_t size, DWORD idx1Flags);
-    HRESULT updateSizes();
-    HRESULT maybeNewRiff(std::uint32_t size);
-    HRESULT closeRiff();
-    HRESULT openAvix();
-    HRESULT writeIdx1();
-    HRESULT openRecord();
-    HRESULT closeRecord();
-    HRESULT writePaletteChange(std::size_t s, const std::vector<std::uint8_t>& now,
-                               const std::vector<std::uint8_t>& next);
-    void countChunk(std::size_t s, std::uint64_t firstSample, std::uint32_t size);
-    void finish();
-
-    bool put(std::uint64_t at, const void* data, std::size_t n);
-    bool put32(std::uint64_t at, std::uint32_t v) { return put(at, &v, 4); }
-    HRESULT failed(const char* what);
-
-    int m_fd;
-    std::shared_ptr<void> m_lock;
-    std::uint64_t m_limit;
-    std::uint64_t m_end = 0; // where the next chunk goes
-    WriterSource m_source;
-    std::vector<AviWriteStreamState> m_streams;
-    std::vector<AviExtraChunk> m_fileChunks;
-    bool m_failed = false;
-    bool m_started = false;
-    bool m_indexed = false;    // idx1 (and for OpenDML files the indx super indexes) written
-    std::size_t m_reserve = 0; // header bytes from offset 12 to the movi list
-    std::uint64_t m_riffPos = 0, m_moviPos = 0;
-    std::uint32_t m_riffIndex = 0;
-    std::uint32_t m_chunksInRiff = 0;
-    std::uint32_t m_sinceRefresh = 0;
-    std::vector<AVIINDEXENTRY> m_idx1;
-    bool m_recordMode = false, m_recOpen = false;
-    std::uint64_t m_recPos = 0;
-    std::size_t m_recEntry = SIZE_MAX;
-    int m_lastStream = -1;
-    std::uint32_t m_runs = 0;
-    std::uint32_t m_largestChunk = 0;
-    std::vector<std::uint64_t> m_bytesPerSecond;
-    std::uint64_t m_maxBytesPerSecond = 0;
-};
+    return done;
+}
 
 // ---- writing helpers ----
 
@@ -736,172 +641,6 @@ void AviWriter::finish() {
     }
     m_indexed = true;
     writeHeader();
-}
-
-// ---- the COM objects ----
-
-namespace {
-
-class AviWriteStream final : public IAVIStream {
-  public:
-    AviWriteStream(std::shared_ptr<AviWriter> writer, std::size_t index)
-        : m_w(std::move(writer)), m_i(index) {}
-
-    ULONG AddRef() override { return ++m_refs; }
-    ULONG Release() override {
-        ULONG n = --m_refs;
-        if (n == 0) delete this;
-        return n;
-    }
-    HRESULT Info(AVISTREAMINFOA* out, LONG size) override {
-        if (!out || size < 0) return AVIERR_BADPARAM;
-        std::lock_guard lock(m_w->mutex);
-        AVISTREAMINFOA i = aviStreamInfo(st().model);
-        i.dwCaps = AVIFILECAPS_CANREAD | AVIFILECAPS_CANWRITE;
-        i.dwQuality = st().info.dwQuality;
-        i.dwSuggestedBufferSize = std::max(i.dwSuggestedBufferSize, st().info.dwSuggestedBufferSize);
-        std::memcpy(out, &i, std::min<std::size_t>(std::size_t(size), sizeof i));
-        return AVIERR_OK;
-    }
-    LONG FindSample(LONG pos, LONG flags) override {
-        std::lock_guard lock(m_w->mutex);
-        return aviFindSample(st().model, st().search, pos, flags);
-    }
-    HRESULT ReadFormat(LONG pos, LPVOID format, LONG* size) override {
-        std::lock_guard lock(m_w->mutex);
-        return aviReadFormat(st().model, pos, format, size);
-    }
-    HRESULT Read(LONG start, LONG count, LPVOID buffer, LONG bufferSize, LONG* bytes,
-                 LONG* samples) override {
-        std::lock_guard lock(m_w->mutex);
-        return aviReadSamples(st().model, m_w->source(), start, count, buffer, bufferSize, bytes, samples);
-    }
-    LONG Start() override {
-        std::lock_guard lock(m_w->mutex);
-        return LONG(std::min<DWORD>(st().info.dwStart, 0x7FFFFFFF));
-    }
-    LONG Length() override {
-        std::lock_guard lock(m_w->mutex);
-        return LONG(st().model.length);
-    }
-    HRESULT SetFormat(LONG pos, LPVOID format, LONG size) override {
-        std::lock_guard lock(m_w->mutex);
-        return m_w->setFormat(m_i, pos, format, size);
-    }
-    HRESULT Write(LONG start, LONG samples, LPVOID buffer, LONG size, DWORD flags, LONG* samplesWritten,
-                  LONG* bytesWritten) override {
-        std::lock_guard lock(m_w->mutex);
-        return m_w->write(m_i, start, samples, buffer, size, flags, samplesWritten, bytesWritten);
-    }
-    HRESULT ReadData(FOURCC ckid, LPVOID data, LONG* size) override {
-        std::lock_guard lock(m_w->mutex);
-        for (auto& e : st().model.extra)
-            if (e.id == ckid) return aviCopyData(e.data, data, size);
-        if (size && !data) *size = 0;
-        return AVIERR_NODATA;
-    }
-    HRESULT WriteData(FOURCC ckid, LPVOID data, LONG size) override {
-        std::lock_guard lock(m_w->mutex);
-        return m_w->writeStreamData(m_i, ckid, data, size);
-    }
-
-  private:
-    ~AviWriteStream() override = default;
-    AviWriteStreamState& st() { return m_w->stream(m_i); }
-
-    std::shared_ptr<AviWriter> m_w;
-    std::size_t m_i;
-    std::atomic<ULONG> m_refs{1};
-};
-
-} // namespace
-
-ULONG AviWriteFile::AddRef() {
-    return ++m_refs;
-}
-
-ULONG AviWriteFile::Release() {
-    ULONG n = --m_refs;
-    if (n == 0) delete this;
-    return n;
-}
-
-HRESULT AviWriteFile::Info(AVIFILEINFOA* out, LONG size) {
-    if (!out || size < 0) return AVIERR_BADPARAM;
-    std::lock_guard lock(m_writer->mutex);
-    std::vector<const AviStreamModel*> streams;
-    for (std::size_t i = 0; i < m_writer->streamCount(); ++i)
-        streams.push_back(&m_writer->stream(i).model);
-    AVIFILEINFOA i = aviFileInfo(m_writer->avih(), streams);
-    i.dwCaps = AVIFILECAPS_CANREAD | AVIFILECAPS_CANWRITE;
-    std::memcpy(out, &i, std::min<std::size_t>(std::size_t(size), sizeof i));
-    return AVIERR_OK;
-}
-
-HRESULT AviWriteFile::GetStream(IAVIStream** stream, DWORD fccType, LONG lParam) {
-    if (!stream) return AVIERR_BADPARAM;
-    *stream = nullptr;
-    if (lParam < 0) return AVIERR_NODATA;
-    std::lock_guard lock(m_writer->mutex);
-    LONG seen = 0;
-    for (std::size_t i = 0; i < m_writer->streamCount(); ++i) {
-        if (fccType != 0 && m_writer->stream(i).info.fccType != fccType) continue;
-        if (seen++ == lParam) {
-            *stream = new AviWriteStream(m_writer, i);
-            return AVIERR_OK;
-        }
-    }
-    return AVIERR_NODATA;
-}
-
-HRESULT AviWriteFile::CreateStream(IAVIStream** stream, AVISTREAMINFOA* info) {
-    if (!stream) return AVIERR_BADPARAM;
-    *stream = nullptr;
-    if (!info) return AVIERR_BADPARAM;
-    std::lock_guard lock(m_writer->mutex);
-    if (HRESULT hr = m_writer->createStream(*info)) return hr;
-    *stream = new AviWriteStream(m_writer, m_writer->streamCount() - 1);
-    return AVIERR_OK;
-}
-
-HRESULT AviWriteFile::WriteData(FOURCC ckid, LPVOID data, LONG size) {
-    std::lock_guard lock(m_writer->mutex);
-    return m_writer->writeFileData(ckid, data, size);
-}
-
-HRESULT AviWriteFile::ReadData(FOURCC ckid, LPVOID data, LONG* size) {
-    std::lock_guard lock(m_writer->mutex);
-    for (auto& e : m_writer->fileChunks())
-        if (e.id == ckid) return aviCopyData(e.data, data, size);
-    if (size && !data) *size = 0;
-    return AVIERR_NODATA;
-}
-
-HRESULT AviWriteFile::EndRecord() {
-    std::lock_guard lock(m_writer->mutex);
-    return m_writer->endRecord();
-}
-
-HRESULT aviCreateFile(PAVIFILE* file, const char* path, UINT mode) {
-    int fd = ::open(path, O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        AVISetLastErrorDetail(std::strerror(errno));
-        return AVIERR_FILEOPEN;
-    }
-    std::string why;
-    auto lock = aviShareAcquire(fd, mode, why);
-    if (!lock) {
-        ::close(fd);
-        AVISetLastErrorDetail(why);
-        return AVIERR_FILEOPEN;
-    }
-    if (::ftruncate(fd, 0) != 0) {
-        AVISetLastErrorDetail(std::strerror(errno));
-        ::close(fd);
-        return AVIERR_FILEWRITE;
-    }
-    *file = new AviWriteFile(std::make_shared<AviWriter>(fd, std::move(lock), AviRiffLimit()));
-    return AVIERR_OK;
 }
 
 } // namespace win
