@@ -209,6 +209,12 @@ TEST(AviWrite, PaletteChangesOf8BitVideo) {
     EXPECT_EQ(AVIStreamFindSample(s.get(), 1, FIND_NEXT | FIND_FORMAT), 3);
     if (!testsupport::haveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
     EXPECT_EQ(probeStreams(path), std::vector<std::string>{"video,6"});
+    // ffmpeg applies the ##pc chunk too: pixel value 15 turns from grey to red at frame 3.
+    std::string want;
+    for (int i = 0; i < 6; ++i)
+        for (int p = 0; p < 16 * 4; ++p)
+            want += std::string{char(15), char(15), char(i < 3 ? 15 : 255)};
+    EXPECT_EQ(ffmpegDecode(path, "0:v", "rawvideo -pix_fmt bgr24"), want);
 }
 
 TEST(AviWrite, WritingRulesAndResults) {
