@@ -223,6 +223,25 @@ std::size_t totalChunks(const AviFileModel& model) {
     return n;
 }
 
+// OpenDML standard indexes list a stream's samples only: the ##pc chunks of the streams that announce
+// palette changes are found by walking movi. Kept only when the walk finds the indexed samples.
+void findPaletteChanges(const AviSource& src, const AviLayout& layout, AviFileModel& model) {
+    if (!layout.hasMovi) return;
+    for (auto& s : model.streams) {
+        if (!(s.header.dwFlags & AVISF_VIDEO_PALCHANGES)) continue;
+        AviFileModel one;
+        one.fileSize = model.fileSize;
+        AviStreamModel copy;
+        copy.number = s.number;
+        copy.header = s.header;
+        copy.format = s.format;
+        one.streams.push_back(std::move(copy));
+        if (aviScanMovi(src, layout, one)) continue;
+        if (one.streams[0].chunks.size() == s.chunks.size())
+            s.paletteChanges = std::move(one.streams[0].paletteChanges);
+    }
+}
+
 // Uses the file's indexes in order of preference and falls back to scanning movi.
 std::optional<AviError> loadChunks(const AviSource& src, const AviLayout& layout, AviFileModel& model) {
     bool haveIndx =
@@ -235,6 +254,7 @@ std::optional<AviError> loadChunks(const AviSource& src, const AviLayout& layout
         if (!err) err = aviCheckChunksInFile(model, layout.cut);
         if (!err) {
             model.indexSource = kind;
+            if (kind == AviFileModel::IndexSource::OpenDml) findPaletteChanges(src, layout, model);
             return true;
         }
         if (!firstProblem) firstProblem = err;

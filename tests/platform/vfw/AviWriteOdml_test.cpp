@@ -192,3 +192,39 @@ TEST(AviWriteInterrupted, AbandonedOpenDmlWriterLeavesEveryRiffReadable) {
 }
 
 } // namespace
+
+namespace {
+
+// Standard indexes hold no palette changes: they are found in movi for streams that announce them.
+TEST(AviWriteOdml, PaletteChangesAcrossRiffs) {
+    RiffLimit limit(4000);
+    auto path = workDir() / "write-odml-pal.avi";
+    auto fmt = dibFormat(32, 32, 8), blue = fmt;
+    for (int i = 0; i < 256; ++i)
+        blue[40 + 4 * std::size_t(i)] = 200;
+    std::vector<std::uint8_t> pixels(32 * 32, 3);
+    {
+        auto f = createFile(path);
+        auto s = createStream(f.get(), videoInfo());
+        for (int i = 0; i < 8; ++i) {
+            auto& use = i < 5 ? fmt : blue;
+            ASSERT_EQ(AVIStreamSetFormat(s.get(), i, use.data(), LONG(use.size())), AVIERR_OK);
+            ASSERT_EQ(writeSample(s.get(), pixels), AVIERR_OK);
+        }
+    }
+    EXPECT_GE(countOf(readFile(path), "AVIX"), 3u);
+    EXPECT_EQ(parse(path).indexSource, AviFileModel::IndexSource::OpenDml);
+    auto f = openFile(path);
+    auto s = stream(f.get(), 0, 0);
+    ASSERT_EQ(AVIStreamLength(s.get()), 8);
+    EXPECT_EQ(AVIStreamFindSample(s.get(), 0, FIND_NEXT | FIND_FORMAT), 0);
+    EXPECT_EQ(AVIStreamFindSample(s.get(), 1, FIND_NEXT | FIND_FORMAT), 5);
+    for (LONG pos : {4, 5, 7}) {
+        std::vector<std::uint8_t> got(fmt.size());
+        LONG size = LONG(got.size());
+        ASSERT_EQ(AVIStreamReadFormat(s.get(), pos, got.data(), &size), AVIERR_OK);
+        EXPECT_EQ(got, pos < 5 ? fmt : blue) << pos;
+    }
+}
+
+} // namespace
