@@ -3,6 +3,8 @@
 #include "platform/vfw/AviFile.h"
 
 #include "platform/vfw/AviParser.h"
+#include "platform/vfw/AviShare.h"
+#include "platform/vfw/AviWriter.h"
 #include "platform/win/ByteReader.h"
 
 #include <algorithm>
@@ -10,6 +12,7 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <optional>
 
 namespace win {
 
@@ -32,14 +35,15 @@ HRESULT toResult(const AviError& e) {
     return AVIERR_BADFORMAT;
 }
 
-HRESULT openSource(PAVIFILE* file, std::unique_ptr<const AviSource> source) {
+HRESULT openSource(PAVIFILE* file, std::unique_ptr<const AviSource> source, std::shared_ptr<void> lock = {}) {
     try {
         auto parsed = parseAvi(*source);
         if (!parsed) {
             AVISetLastErrorDetail(parsed.error().describe());
             return toResult(parsed.error());
         }
-        auto shared = std::make_shared<AviShared>(AviShared{std::move(source), std::move(parsed.value())});
+        auto shared = std::make_shared<AviShared>(
+            AviShared{std::move(source), std::move(parsed.value()), std::move(lock)});
         *file = new AviFile(std::move(shared));
         return AVIERR_OK;
     } catch (const std::bad_alloc&) {
@@ -49,11 +53,13 @@ HRESULT openSource(PAVIFILE* file, std::unique_ptr<const AviSource> source) {
 }
 
 // The frame size of the file: avih, or the first video format when avih leaves it out.
-void frameSize(const AviFileModel& m, DWORD& w, DWORD& h) {
-    w = m.avih.dwWidth;
-    h = m.avih.dwHeight;
+void frameSize(const MainAVIHeader& avih, const std::vector<const AviStreamModel*>& streams, DWORD& w,
+               DWORD& h) {
+    w = avih.dwWidth;
+    h = avih.dwHeight;
     if (w && h) return;
-    for (auto& s : m.streams) {
+    for (auto* sp : streams) {
+        const AviStreamModel& s = *sp;
         if (!s.isVideo() || s.format.size() < 12) continue;
         ByteReader r(s.format);
         r.skip(4);
@@ -78,38 +84,52 @@ ULONG AviFile::Release() {
 
 // Rate and length of the file are those of its first video stream when it has one, otherwise the
 // avih frame period; the length is the longest stream expressed in those units.
-HRESULT AviFile::Info(AVIFILEINFOA* out, LONG size) {
-    if (!out || size < 0) return AVIERR_BADPARAM;
-    const AviFileModel& m = model();
+AVIFILEINFOA aviFileInfo(const MainAVIHeader& avih, const std::vector<const AviStreamModel*>& streams) {
     AVIFILEINFOA i{};
-    i.dwMaxBytesPerSec = m.avih.dwMaxBytesPerSec;
-    i.dwFlags =
-        m.avih.dwFlags & (AVIFILEINFO_HASINDEX | AVIFILEINFO_MUSTUSEINDEX | AVIFILEINFO_ISINTERLEAVED |
-                          AVIFILEINFO_WASCAPTUREFILE | AVIFILEINFO_COPYRIGHTED);
+    i.dwMaxBytesPerSec = avih.dwMaxBytesPerSec;
+    i.dwFlags = avih.dwFlags & (AVIFILEINFO_HASINDEX | AVIFILEINFO_MUSTUSEINDEX | AVIFILEINFO_ISINTERLEAVED |
+                                AVIFILEINFO_WASCAPTUREFILE | AVIFILEINFO_COPYRIGHTED);
     i.dwCaps = AVIFILECAPS_CANREAD;
-    i.dwStreams = DWORD(m.streams.size());
-    frameSize(m, i.dwWidth, i.dwHeight);
-    auto video = std::find_if(m.streams.begin(), m.streams.end(), [](auto& s) { return s.isVideo(); });
-    if (video != m.streams.end()) {
-        i.dwScale = video->scale;
-        i.dwRate = video->rate;
-    } else if (m.avih.dwMicroSecPerFrame) {
-        i.dwScale = m.avih.dwMicroSecPerFrame;
+    i.dwStreams = DWORD(streams.size());
+    frameSize(avih, streams, i.dwWidth, i.dwHeight);
+    auto video = std::find_if(streams.begin(), streams.end(), [](auto* s) { return s->isVideo(); });
+    if (video != streams.end()) {
+        i.dwScale = (*video)->scale;
+        i.dwRate = (*video)->rate;
+    } else if (avih.dwMicroSecPerFrame) {
+        i.dwScale = avih.dwMicroSecPerFrame;
         i.dwRate = 1000000;
     } else {
         i.dwScale = 1;
         i.dwRate = 25;
     }
     long double longest = 0;
-    for (auto& s : m.streams) {
-        i.dwSuggestedBufferSize = std::max(i.dwSuggestedBufferSize, s.largestChunk);
-        long double units = (long double)s.length * s.scale * i.dwRate / ((long double)s.rate * i.dwScale);
+    for (auto* s : streams) {
+        i.dwSuggestedBufferSize = std::max(i.dwSuggestedBufferSize, s->largestChunk);
+        long double units = (long double)s->length * s->scale * i.dwRate / ((long double)s->rate * i.dwScale);
         longest = std::max(longest, units);
     }
     i.dwLength = DWORD(std::min<long double>(std::ceil(longest - 1e-9L), 0xFFFFFFFFu));
     std::strcpy(i.szFileType, "AVI");
+    return i;
+}
+
+HRESULT AviFile::Info(AVIFILEINFOA* out, LONG size) {
+    if (!out || size < 0) return AVIERR_BADPARAM;
+    const AviFileModel& m = model();
+    std::vector<const AviStreamModel*> streams;
+    for (auto& s : m.streams)
+        streams.push_back(&s);
+    AVIFILEINFOA i = aviFileInfo(m.avih, streams);
     std::memcpy(out, &i, std::min<std::size_t>(std::size_t(size), sizeof i));
     return AVIERR_OK;
+}
+
+HRESULT AviFile::ReadData(FOURCC ckid, LPVOID data, LONG* size) {
+    for (auto& e : model().extra)
+        if (e.id == ckid) return aviCopyData(e.data, data, size);
+    if (size && !data) *size = 0;
+    return AVIERR_NODATA;
 }
 
 HRESULT AviFile::GetStream(IAVIStream** stream, DWORD fccType, LONG lParam) {
@@ -147,21 +167,21 @@ HRESULT AVIFileOpenA(PAVIFILE* file, LPCSTR path, UINT mode, CLSID* /*handler*/)
     *file = nullptr;
     AVISetLastErrorDetail({});
     if (!path) return AVIERR_BADPARAM;
-    if (mode & OF_CREATE) {
-        AVISetLastErrorDetail("creating AVI files is not supported yet");
-        return AVIERR_UNSUPPORTED;
-    }
-    if (mode & (OF_WRITE | OF_READWRITE)) {
-        AVISetLastErrorDetail("writing to AVI files is not supported yet");
-        return AVIERR_READONLY;
-    }
+    if (mode & OF_CREATE) return aviCreateFile(file, path, mode);
+    // An existing file opened for writing must be writable; its contents are read only here.
+    const bool writing = (mode & 3) == OF_WRITE || (mode & 3) == OF_READWRITE;
     std::string why;
-    auto source = AviFileSource::open(path, why);
+    auto source = AviFileSource::open(path, why, writing);
     if (!source) {
         AVISetLastErrorDetail(why);
         return AVIERR_FILEOPEN;
     }
-    return openSource(file, std::move(source));
+    auto lock = aviShareAcquire(source->fd(), mode, why);
+    if (!lock) {
+        AVISetLastErrorDetail(why);
+        return AVIERR_FILEOPEN;
+    }
+    return openSource(file, std::move(source), std::move(lock));
 }
 
 ULONG AVIFileAddRef(PAVIFILE file) {
@@ -212,6 +232,100 @@ HRESULT AVIStreamRead(PAVISTREAM stream, LONG start, LONG count, LPVOID buffer, 
 
 LONG AVIStreamFindSample(PAVISTREAM stream, LONG pos, LONG flags) {
     return stream ? stream->FindSample(pos, flags) : -1;
+}
+
+HRESULT AVIFileCreateStreamA(PAVIFILE file, PAVISTREAM* stream, AVISTREAMINFOA* info) {
+    if (!file) {
+        if (stream) *stream = nullptr;
+        return AVIERR_BADHANDLE;
+    }
+    return file->CreateStream(stream, info);
+}
+
+HRESULT AVIFileWriteData(PAVIFILE file, DWORD ckid, LPVOID data, LONG size) {
+    return file ? file->WriteData(ckid, data, size) : AVIERR_BADHANDLE;
+}
+
+HRESULT AVIFileReadData(PAVIFILE file, DWORD ckid, LPVOID data, LONG* size) {
+    return file ? file->ReadData(ckid, data, size) : AVIERR_BADHANDLE;
+}
+
+HRESULT AVIFileEndRecord(PAVIFILE file) {
+    return file ? file->EndRecord() : AVIERR_BADHANDLE;
+}
+
+HRESULT AVIStreamSetFormat(PAVISTREAM stream, LONG pos, LPVOID format, LONG size) {
+    return stream ? stream->SetFormat(pos, format, size) : AVIERR_BADHANDLE;
+}
+
+HRESULT AVIStreamWrite(PAVISTREAM stream, LONG start, LONG samples, LPVOID buffer, LONG size, DWORD flags,
+                       LONG* samplesWritten, LONG* bytesWritten) {
+    if (!stream) return AVIERR_BADHANDLE;
+    return stream->Write(start, samples, buffer, size, flags, samplesWritten, bytesWritten);
+}
+
+HRESULT AVIStreamReadData(PAVISTREAM stream, DWORD ckid, LPVOID data, LONG* size) {
+    return stream ? stream->ReadData(ckid, data, size) : AVIERR_BADHANDLE;
+}
+
+HRESULT AVIStreamWriteData(PAVISTREAM stream, DWORD ckid, LPVOID data, LONG size) {
+    return stream ? stream->WriteData(ckid, data, size) : AVIERR_BADHANDLE;
+}
+
+HRESULT AVIStreamOpenFromFileA(PAVISTREAM* stream, LPCSTR path, DWORD fccType, LONG lParam, UINT mode,
+                               CLSID* handler) {
+    if (!stream) return AVIERR_BADPARAM;
+    *stream = nullptr;
+    PAVIFILE file = nullptr;
+    HRESULT hr = AVIFileOpenA(&file, path, mode, handler);
+    if (hr != AVIERR_OK) return hr;
+    hr = file->GetStream(stream, fccType, lParam);
+    file->Release(); // the stream keeps what it needs of the file
+    return hr;
+}
+
+namespace {
+
+__extension__ using U128 = unsigned __int128;
+
+struct Rate {
+    std::int64_t start, end;
+    std::uint64_t rate, scale;
+    bool audioLike; // a thousand samples a second or more
+};
+
+std::optional<Rate> streamRate(PAVISTREAM stream) {
+    AVISTREAMINFOA i{};
+    if (!stream || stream->Info(&i, sizeof i) != AVIERR_OK || i.dwRate == 0 || i.dwScale == 0)
+        return std::nullopt;
+    Rate r{i.dwStart, std::int64_t(i.dwStart) + i.dwLength, i.dwRate, i.dwScale,
+           i.dwRate / i.dwScale >= 1000};
+    return r;
+}
+
+std::uint64_t divide(U128 num, U128 den, bool up) {
+    U128 q = up ? (num + den - 1) / den : num / den;
+    return q > 0x7FFFFFFF ? 0x7FFFFFFF : std::uint64_t(q);
+}
+
+} // namespace
+
+LONG AVIStreamSampleToTime(PAVISTREAM stream, LONG sample) {
+    auto r = streamRate(stream);
+    if (!r) return -1;
+    std::int64_t pos = std::clamp<std::int64_t>(sample, r->start, r->end);
+    if (pos < 0) pos = 0;
+    return LONG(divide(U128(std::uint64_t(pos)) * r->scale * 1000, r->rate, !r->audioLike));
+}
+
+LONG AVIStreamTimeToSample(PAVISTREAM stream, LONG ms) {
+    auto r = streamRate(stream);
+    if (!r) return -1;
+    std::int64_t pos =
+        ms <= 0
+            ? 0
+            : std::int64_t(divide(U128(std::uint64_t(ms)) * r->rate, U128(r->scale) * 1000, r->audioLike));
+    return LONG(std::clamp<std::int64_t>(pos, r->start, r->end));
 }
 
 HRESULT AVIClearClipboard() {

@@ -13,6 +13,7 @@ class AviFile final : public IAVIFile {
     ULONG Release() override;
     HRESULT Info(AVIFILEINFOA* info, LONG size) override;
     HRESULT GetStream(IAVIStream** stream, DWORD fccType, LONG lParam) override;
+    HRESULT ReadData(FOURCC ckid, LPVOID data, LONG* size) override;
 
     const AviFileModel& model() const { return m_shared->model; }
 
@@ -21,6 +22,10 @@ class AviFile final : public IAVIFile {
     std::shared_ptr<const AviShared> m_shared;
     std::atomic<ULONG> m_refs{1};
 };
+
+// The file information of a file with this main header and these streams (read or being written):
+// rate and length of the first video stream, the largest chunk, flags from the header.
+AVIFILEINFOA aviFileInfo(const MainAVIHeader& avih, const std::vector<const AviStreamModel*>& streams);
 
 // Opens an AVI held in memory (tests and the fuzzer): the same parser as for files on disk.
 HRESULT AviFileOpenMemory(PAVIFILE* file, std::vector<std::uint8_t> bytes);

@@ -55,6 +55,13 @@ struct AviPaletteChange {
     std::vector<PALETTEENTRY> entries;
 };
 
+// A chunk of extra data kept with a stream (strd and other chunks of its strl) or with the file (chunks
+// of hdrl and of the first RIFF that are not part of the AVI structure), for ReadData.
+struct AviExtraChunk {
+    FOURCC id = 0;
+    std::vector<std::uint8_t> data;
+};
+
 struct AviStreamModel {
     std::uint32_t number = 0; // the ## of its chunk ids: the order of its strl in hdrl
     AVIStreamHeader header{};
@@ -62,6 +69,7 @@ struct AviStreamModel {
     std::string name;
     std::vector<std::uint8_t> indx; // raw OpenDML index chunk from the strl, if any
     std::uint64_t indxOffset = 0;
+    std::vector<AviExtraChunk> extra;
 
     std::vector<AviChunk> chunks;
     std::vector<AviPaletteChange> paletteChanges;
@@ -83,6 +91,7 @@ struct AviFileModel {
     bool hasAvih = false;
     std::uint32_t dmlhTotalFrames = 0;
     std::vector<AviStreamModel> streams;
+    std::vector<AviExtraChunk> extra;
     // How the chunk lists were found, for diagnostics and tests.
     enum class IndexSource { None, Idx1, OpenDml, Scan } indexSource = IndexSource::None;
     // Why the file's own index was not used (empty when it was, or there was none).

@@ -11,6 +11,7 @@ namespace {
 
 constexpr std::uint64_t kMaxHeaderBytes = 16u << 20; // far above any real hdrl
 constexpr std::uint64_t kMoviSearchLimit = 64u << 20;
+constexpr std::uint32_t kMaxFileChunkBytes = 1u << 20;
 constexpr int kMaxStreams = 100; // chunk ids have two decimal digits
 constexpr FOURCC kAvih = mmioFOURCC('a', 'v', 'i', 'h');
 constexpr FOURCC kStrh = mmioFOURCC('s', 't', 'r', 'h');
@@ -64,6 +65,8 @@ void parseStrl(ByteReader r, std::uint64_t strlOffset, AviFileModel& model, std:
         } else if (id == kIndx && s.indx.empty()) {
             s.indx.assign(body.bytes().begin(), body.bytes().end());
             s.indxOffset = body.absolutePosition();
+        } else if (id != kStrh && id != kStrf && id != kIndx && id != kJunk && id != kList) {
+            s.extra.push_back({id, std::vector<std::uint8_t>(body.bytes().begin(), body.bytes().end())});
         }
     }
     (void)strlOffset;
@@ -92,6 +95,8 @@ void parseHdrl(ByteReader r, AviFileModel& model) {
                 while (oc.next(oid, ob))
                     if (oid == kDmlh) model.dmlhTotalFrames = ob.u32().value_or(0);
             }
+        } else if (id != kJunk && id != kList) {
+            model.extra.push_back({id, std::vector<std::uint8_t>(body.bytes().begin(), body.bytes().end())});
         }
     }
 }
@@ -123,6 +128,13 @@ std::optional<RiffHeader> headerNear(const AviSource& src, std::uint64_t pos, st
         if (d == 0 || h->dataPos() + h->size <= end || h->isList()) return h;
     }
     return std::nullopt;
+}
+
+// A chunk of the file's own (AVIFileReadData): kept when it lies whole inside its RIFF.
+void readFileChunk(const AviSource& src, const RiffHeader& h, std::uint64_t riffEnd, AviFileModel& model) {
+    if (h.size > kMaxFileChunkBytes || h.dataPos() + h.size > riffEnd) return;
+    std::vector<std::uint8_t> data(h.size);
+    if (src.readExact(h.dataPos(), data.data(), data.size())) model.extra.push_back({h.id, std::move(data)});
 }
 
 void setMovi(AviLayout& layout, const RiffHeader& h, std::uint64_t parentEnd) {
@@ -172,6 +184,8 @@ AviResult<AviLayout> walkTopLevel(const AviSource& src, AviFileModel& model) {
             if (!hdrlSound) break;
         } else if (h->id == kList && h->form == kMovi) {
             setMovi(layout, *h, layout.riffEnd);
+        } else if (h->id != kList && h->id != kRiff && h->id != kJunk && h->id != kIdx1) {
+            readFileChunk(src, *h, layout.riffEnd, model);
         } else if (h->id == kIdx1) {
             layout.hasIdx1 = true;
             layout.idx1Pos = h->dataPos();
@@ -209,6 +223,25 @@ std::size_t totalChunks(const AviFileModel& model) {
     return n;
 }
 
+// OpenDML standard indexes list a stream's samples only: the ##pc chunks of the streams that announce
+// palette changes are found by walking movi. Kept only when the walk finds the indexed samples.
+void findPaletteChanges(const AviSource& src, const AviLayout& layout, AviFileModel& model) {
+    if (!layout.hasMovi) return;
+    for (auto& s : model.streams) {
+        if (!(s.header.dwFlags & AVISF_VIDEO_PALCHANGES)) continue;
+        AviFileModel one;
+        one.fileSize = model.fileSize;
+        AviStreamModel copy;
+        copy.number = s.number;
+        copy.header = s.header;
+        copy.format = s.format;
+        one.streams.push_back(std::move(copy));
+        if (aviScanMovi(src, layout, one)) continue;
+        if (one.streams[0].chunks.size() == s.chunks.size())
+            s.paletteChanges = std::move(one.streams[0].paletteChanges);
+    }
+}
+
 // Uses the file's indexes in order of preference and falls back to scanning movi.
 std::optional<AviError> loadChunks(const AviSource& src, const AviLayout& layout, AviFileModel& model) {
     bool haveIndx =
@@ -221,6 +254,7 @@ std::optional<AviError> loadChunks(const AviSource& src, const AviLayout& layout
         if (!err) err = aviCheckChunksInFile(model, layout.cut);
         if (!err) {
             model.indexSource = kind;
+            if (kind == AviFileModel::IndexSource::OpenDml) findPaletteChanges(src, layout, model);
             return true;
         }
         if (!firstProblem) firstProblem = err;

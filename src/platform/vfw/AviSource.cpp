@@ -8,8 +8,9 @@
 
 namespace win {
 
-std::unique_ptr<AviFileSource> AviFileSource::open(const std::string& path, std::string& error) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+std::unique_ptr<AviFileSource> AviFileSource::open(const std::string& path, std::string& error,
+                                                   bool writable) {
+    int fd = ::open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC);
     if (fd < 0) {
         error = std::strerror(errno);
         return nullptr;

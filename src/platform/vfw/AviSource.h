@@ -24,11 +24,14 @@ class AviSource {
 
 class AviFileSource final : public AviSource {
   public:
-    // Opens path for reading; on failure returns nullptr and puts the system's reason in error.
-    static std::unique_ptr<AviFileSource> open(const std::string& path, std::string& error);
+    // Opens path for reading (and writing, when writable is set, to check that it can be written); on
+    // failure returns nullptr and puts the system's reason in error.
+    static std::unique_ptr<AviFileSource> open(const std::string& path, std::string& error,
+                                               bool writable = false);
     ~AviFileSource() override;
     std::uint64_t size() const override { return m_size; }
     std::size_t readSome(std::uint64_t offset, void* out, std::size_t n) const override;
+    int fd() const { return m_fd; }
 
   private:
     AviFileSource(int fd, std::uint64_t size) : m_fd(fd), m_size(size) {}

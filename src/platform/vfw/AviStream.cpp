@@ -7,16 +7,20 @@
 
 namespace win {
 
-AviStream::AviStream(std::shared_ptr<const AviShared> shared, std::size_t index)
-    : m_shared(std::move(shared)), m_index(index) {
-    const AviStreamModel& st = s();
+void AviSampleIndex::build(const AviStreamModel& st) {
+    keys.clear();
+    formats.assign(1, 0);
     if (st.sampleSize == 0) {
         for (std::uint32_t i = 0; i < st.length; ++i)
-            if (st.chunks[i].key) m_keys.push_back(i);
+            if (st.chunks[i].key) keys.push_back(i);
     }
-    m_formats.push_back(0);
     for (auto& c : st.paletteChanges)
-        if (c.position < st.length && c.position != m_formats.back()) m_formats.push_back(c.position);
+        if (c.position < st.length && c.position != formats.back()) formats.push_back(c.position);
+}
+
+AviStream::AviStream(std::shared_ptr<const AviShared> shared, std::size_t index)
+    : m_shared(std::move(shared)), m_index(index) {
+    m_search.build(s());
 }
 
 ULONG AviStream::AddRef() {
@@ -29,8 +33,7 @@ ULONG AviStream::Release() {
     return n;
 }
 
-AVISTREAMINFOA AviStream::info() const {
-    const AviStreamModel& st = s();
+AVISTREAMINFOA aviStreamInfo(const AviStreamModel& st) {
     const AVIStreamHeader& h = st.header;
     AVISTREAMINFOA i{};
     i.fccType = h.fccType;
@@ -78,8 +81,7 @@ LONG AviStream::Length() {
 
 // Palette changes are applied to the colour table of the stream format in file order, so the format at
 // pos carries every ##pc that came before sample pos.
-std::vector<std::uint8_t> AviStream::formatAt(LONG pos) const {
-    const AviStreamModel& st = s();
+std::vector<std::uint8_t> aviFormatAt(const AviStreamModel& st, LONG pos) {
     std::vector<std::uint8_t> f = st.format;
     if (st.paletteChanges.empty() || f.size() < 40) return f;
     ByteReader r(f);
@@ -103,14 +105,14 @@ std::vector<std::uint8_t> AviStream::formatAt(LONG pos) const {
     return f;
 }
 
-HRESULT AviStream::ReadFormat(LONG pos, LPVOID format, LONG* size) {
+HRESULT aviReadFormat(const AviStreamModel& st, LONG pos, LPVOID format, LONG* size) {
     if (!size) return AVIERR_BADPARAM;
     if (!format) {
-        *size = LONG(s().format.size());
+        *size = LONG(st.format.size());
         return AVIERR_OK;
     }
     if (*size < 0) return AVIERR_BADPARAM;
-    std::vector<std::uint8_t> f = formatAt(pos);
+    std::vector<std::uint8_t> f = aviFormatAt(st, pos);
     std::size_t n = std::min(f.size(), std::size_t(*size));
     if (n) std::memcpy(format, f.data(), n);
     *size = LONG(n);
@@ -122,21 +124,9 @@ static void setResult(LONG* bytes, LONG* samples, std::uint64_t b, std::uint64_t
     if (samples) *samples = LONG(std::min<std::uint64_t>(n, 0x7FFFFFFF));
 }
 
-HRESULT AviStream::Read(LONG start, LONG count, LPVOID buffer, LONG bufferSize, LONG* bytes, LONG* samples) {
-    setResult(bytes, samples, 0, 0);
-    const LONG length = Length();
-    if (count < AVISTREAMREAD_CONVENIENT || (buffer && bufferSize < 0)) return AVIERR_BADPARAM;
-    if (count == 0) return AVIERR_OK;
-    if (start < 0 || start >= length) return AVIERR_BADPARAM;
-    auto* out = static_cast<std::uint8_t*>(buffer);
-    return s().sampleSize ? readFixed(start, count, out, bufferSize, bytes, samples)
-                          : readChunks(start, count, out, bufferSize, bytes, samples);
-}
-
 // One sample is one chunk: each is read with one positioned read straight into the caller's buffer.
-HRESULT AviStream::readChunks(LONG start, LONG count, std::uint8_t* buffer, LONG bufferSize, LONG* bytes,
-                              LONG* samples) const {
-    const AviStreamModel& st = s();
+static HRESULT readChunks(const AviStreamModel& st, const AviSource& src, LONG start, LONG count,
+                          std::uint8_t* buffer, LONG bufferSize, LONG* bytes, LONG* samples) {
     const std::uint32_t remaining = st.length - std::uint32_t(start);
     std::uint32_t n = count == AVISTREAMREAD_CONVENIENT ? (buffer ? remaining : 1u)
                                                         : std::min(std::uint32_t(count), remaining);
@@ -152,7 +142,7 @@ HRESULT AviStream::readChunks(LONG start, LONG count, std::uint8_t* buffer, LONG
     for (; k < n; ++k) {
         const AviChunk& c = st.chunks[std::size_t(start) + k];
         if (used + c.size > std::uint64_t(bufferSize)) break;
-        if (!m_shared->source->readExact(c.offset, buffer + used, c.size)) {
+        if (!src.readExact(c.offset, buffer + used, c.size)) {
             setResult(bytes, samples, used, k);
             return AVIERR_FILEREAD;
         }
@@ -167,9 +157,8 @@ HRESULT AviStream::readChunks(LONG start, LONG count, std::uint8_t* buffer, LONG
 }
 
 // Samples of a fixed size (audio blocks) are a byte stream spread over the chunks.
-HRESULT AviStream::readFixed(LONG start, LONG count, std::uint8_t* buffer, LONG bufferSize, LONG* bytes,
-                             LONG* samples) const {
-    const AviStreamModel& st = s();
+static HRESULT readFixed(const AviStreamModel& st, const AviSource& src, LONG start, LONG count,
+                         std::uint8_t* buffer, LONG bufferSize, LONG* bytes, LONG* samples) {
     const std::uint64_t ss = st.sampleSize;
     const std::uint64_t remaining = st.length - std::uint32_t(start);
     std::uint64_t first = std::uint64_t(start) * ss;
@@ -199,7 +188,7 @@ HRESULT AviStream::readFixed(LONG start, LONG count, std::uint8_t* buffer, LONG 
         const AviChunk& c = st.chunks[ci];
         std::uint64_t within = first + done - before[ci];
         std::uint64_t take = std::min<std::uint64_t>(c.size - within, want - done);
-        if (take && !m_shared->source->readExact(c.offset + within, buffer + done, std::size_t(take))) {
+        if (take && !src.readExact(c.offset + within, buffer + done, std::size_t(take))) {
             setResult(bytes, samples, done, done / ss);
             return AVIERR_FILEREAD;
         }
@@ -210,8 +199,7 @@ HRESULT AviStream::readFixed(LONG start, LONG count, std::uint8_t* buffer, LONG 
     return AVIERR_OK;
 }
 
-LONG AviStream::findAny(LONG pos, bool forward) const {
-    const AviStreamModel& st = s();
+static LONG findAny(const AviStreamModel& st, LONG pos, bool forward) {
     if (st.sampleSize) return pos;
     for (LONG i = pos; i >= 0 && i < LONG(st.length); i += forward ? 1 : -1)
         if (st.chunks[std::size_t(i)].size > 0) return i;
@@ -220,8 +208,8 @@ LONG AviStream::findAny(LONG pos, bool forward) const {
 
 // Positions are sample numbers from 0. FIND_NEXT and FIND_FROM_START search forward including pos (from
 // 0 for FIND_FROM_START), FIND_PREV backward including pos; FIND_ANY finds samples holding data.
-LONG AviStream::FindSample(LONG pos, LONG flags) {
-    const LONG length = Length();
+LONG aviFindSample(const AviStreamModel& st, const AviSampleIndex& index, LONG pos, LONG flags) {
+    const LONG length = LONG(st.length);
     if (length == 0) return -1;
     bool forward = (flags & FIND_PREV) == 0;
     if (flags & FIND_FROM_START) {
@@ -245,14 +233,58 @@ LONG AviStream::FindSample(LONG pos, LONG flags) {
     };
     switch (flags & FIND_TYPE) {
     case FIND_KEY:
-        return s().sampleSize ? pos : search(m_keys);
+        return st.sampleSize ? pos : search(index.keys);
     case FIND_FORMAT:
-        return search(m_formats);
+        return search(index.formats);
     case FIND_ANY:
-        return findAny(pos, forward);
+        return findAny(st, pos, forward);
     default:
         return pos;
     }
+}
+
+HRESULT aviReadSamples(const AviStreamModel& st, const AviSource& src, LONG start, LONG count, LPVOID buffer,
+                       LONG bufferSize, LONG* bytes, LONG* samples) {
+    setResult(bytes, samples, 0, 0);
+    const LONG length = LONG(st.length);
+    if (count < AVISTREAMREAD_CONVENIENT || (buffer && bufferSize < 0)) return AVIERR_BADPARAM;
+    if (count == 0) return AVIERR_OK;
+    if (start < 0 || start >= length) return AVIERR_BADPARAM;
+    auto* out = static_cast<std::uint8_t*>(buffer);
+    return st.sampleSize ? readFixed(st, src, start, count, out, bufferSize, bytes, samples)
+                         : readChunks(st, src, start, count, out, bufferSize, bytes, samples);
+}
+
+HRESULT aviCopyData(const std::vector<std::uint8_t>& data, LPVOID buffer, LONG* size) {
+    if (!size) return AVIERR_BADPARAM;
+    if (!buffer) {
+        *size = LONG(std::min<std::size_t>(data.size(), 0x7FFFFFFF));
+        return AVIERR_OK;
+    }
+    if (*size < 0) return AVIERR_BADPARAM;
+    std::size_t n = std::min(data.size(), std::size_t(*size));
+    if (n) std::memcpy(buffer, data.data(), n);
+    *size = LONG(n);
+    return n < data.size() ? AVIERR_BUFFERTOOSMALL : AVIERR_OK;
+}
+
+HRESULT AviStream::Read(LONG start, LONG count, LPVOID buffer, LONG bufferSize, LONG* bytes, LONG* samples) {
+    return aviReadSamples(s(), *m_shared->source, start, count, buffer, bufferSize, bytes, samples);
+}
+
+HRESULT AviStream::ReadFormat(LONG pos, LPVOID format, LONG* size) {
+    return aviReadFormat(s(), pos, format, size);
+}
+
+LONG AviStream::FindSample(LONG pos, LONG flags) {
+    return aviFindSample(s(), m_search, pos, flags);
+}
+
+HRESULT AviStream::ReadData(FOURCC ckid, LPVOID data, LONG* size) {
+    for (auto& e : s().extra)
+        if (e.id == ckid) return aviCopyData(e.data, data, size);
+    if (size && !data) *size = 0;
+    return AVIERR_NODATA;
 }
 
 } // namespace win
