@@ -29,20 +29,24 @@ std::unique_ptr<AviFileSource> AviFileSource::open(const std::string& path, std:
     return std::unique_ptr<AviFileSource>(new AviFileSource(fd, std::uint64_t(st.st_size)));
 }
 
-AviFileSource::~AviFileSource() {
-    ::close(m_fd);
-}
-
-std::size_t AviFileSource::readSome(std::uint64_t offset, void* out, std::size_t n) const {
+std::size_t preadFully(int fd, std::uint64_t offset, void* out, std::size_t n) {
     auto* p = static_cast<std::uint8_t*>(out);
     std::size_t done = 0;
     while (done < n) {
-        ssize_t r = ::pread(m_fd, p + done, n - done, off_t(offset + done));
+        ssize_t r = ::pread(fd, p + done, n - done, off_t(offset + done));
         if (r < 0 && errno == EINTR) continue;
         if (r <= 0) break;
         done += std::size_t(r);
     }
     return done;
+}
+
+AviFileSource::~AviFileSource() {
+    ::close(m_fd);
+}
+
+std::size_t AviFileSource::readSome(std::uint64_t offset, void* out, std::size_t n) const {
+    return preadFully(m_fd, offset, out, n);
 }
 
 std::size_t AviMemorySource::readSome(std::uint64_t offset, void* out, std::size_t n) const {

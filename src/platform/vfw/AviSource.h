@@ -22,6 +22,10 @@ class AviSource {
     }
 };
 
+// Reads n bytes at offset from a file descriptor, retrying interrupted and short reads; returns the
+// count read, less than n only at the end of the file or on an error.
+std::size_t preadFully(int fd, std::uint64_t offset, void* out, std::size_t n);
+
 class AviFileSource final : public AviSource {
   public:
     // Opens path for reading (and writing, when writable is set, to check that it can be written); on

@@ -77,15 +77,7 @@ AviWriter::~AviWriter() {
 }
 
 std::size_t AviWriterSource::readSome(std::uint64_t offset, void* out, std::size_t n) const {
-    auto* p = static_cast<std::uint8_t*>(out);
-    std::size_t done = 0;
-    while (done < n) {
-        ssize_t r = ::pread(m_fd, p + done, n - done, off_t(offset + done));
-        if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) break;
-        done += std::size_t(r);
-    }
-    return done;
+    return preadFully(m_fd, offset, out, n);
 }
 
 // ---- writing helpers ----

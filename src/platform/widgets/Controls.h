@@ -403,6 +403,7 @@ class TWinControl : public TControl {
     void createHandle();
     void updateShowing();
     void syncGeometry();
+    bool storeBounds(int left, int top, int width, int height, bool& sized);
     void applyTabOrder();
     void notifyChildrenFont();
     void notifyChildrenColor();

@@ -187,15 +187,23 @@ void TWinControl::EnableAlign() {
 
 // ---- bounds ----
 
-void TWinControl::SetBounds(int left, int top, int width, int height) {
+// Stores new bounds (negative sizes count as 0); false when nothing changed. sized tells whether the
+// width or the height changed.
+bool TWinControl::storeBounds(int left, int top, int width, int height, bool& sized) {
     width = std::max(width, 0);
     height = std::max(height, 0);
-    if (left == m_left && top == m_top && width == m_width && height == m_height) return;
-    const bool sized = width != m_width || height != m_height;
+    if (left == m_left && top == m_top && width == m_width && height == m_height) return false;
+    sized = width != m_width || height != m_height;
     m_left = left;
     m_top = top;
     m_width = width;
     m_height = height;
+    return true;
+}
+
+void TWinControl::SetBounds(int left, int top, int width, int height) {
+    bool sized = false;
+    if (!storeBounds(left, top, width, height, sized)) return;
     syncGeometry();
     if (sized) Realign();
     RequestAlign();
@@ -203,14 +211,8 @@ void TWinControl::SetBounds(int left, int top, int width, int height) {
 }
 
 void TWinControl::BoundsFromWidget(int left, int top, int width, int height) {
-    width = std::max(width, 0);
-    height = std::max(height, 0);
-    if (left == m_left && top == m_top && width == m_width && height == m_height) return;
-    const bool sized = width != m_width || height != m_height;
-    m_left = left;
-    m_top = top;
-    m_width = width;
-    m_height = height;
+    bool sized = false;
+    if (!storeBounds(left, top, width, height, sized)) return;
     if (sized) Realign();
     RequestAlign();
     if (sized) Resize();
