@@ -142,29 +142,29 @@ bool run(const Transfer& t, const Axis& ax, const Axis& ay) {
 // Coordinates and sizes beyond this are refused rather than risk overflowing the arithmetic.
 constexpr int kLimit = 1 << 24;
 
-struct MaskSpec {
+struct MaskSource {
     HBITMAP bitmap = nullptr;
     int x = 0, y = 0;
     std::uint8_t back = 0xAA;
 };
 
 bool transfer(HDC hdc, int x, int y, int w, int h, HDC source, int sx, int sy, int sw, int sh, DWORD rop,
-              const MaskSpec& maskSpec = {}) {
-    for (int v : {x, y, w, h, sx, sy, sw, sh, maskSpec.x, maskSpec.y})
+              const MaskSource& maskSource = {}) {
+    for (int v : {x, y, w, h, sx, sy, sw, sh, maskSource.x, maskSource.y})
         if (v <= -kLimit || v >= kLimit) return false;
-    Transfer t{nullptr, nullptr, RopTable(rop), maskSpec.back};
+    Transfer t{nullptr, nullptr, RopTable(rop), maskSource.back};
     DrawContext dst, src;
     Surface mask;
     if (!Capture(hdc, dst)) return false;
-    if (maskSpec.bitmap) {
+    if (maskSource.bitmap) {
         State& s = State::Get();
         auto lock = s.Lock();
-        auto* b = s.Find<BitmapObject>(maskSpec.bitmap);
+        auto* b = s.Find<BitmapObject>(maskSource.bitmap);
         if (!b || b->data.bpp != 1) return false;
         mask.Attach(b->data, FormatOf(b->data, s), State::Target{});
         t.mask = &mask;
-        t.maskX = maskSpec.x;
-        t.maskY = maskSpec.y;
+        t.maskX = maskSource.x;
+        t.maskY = maskSource.y;
     }
     const bool usesSource = RopUsesSource(t.fore) || (t.mask && RopUsesSource(t.back));
     if (usesSource && (!Capture(source, src) || !src.surface.Valid())) return false;
@@ -239,10 +239,10 @@ BOOL BitBlt(HDC hdc, int x, int y, int width, int height, HDC source, int sx, in
 
 BOOL MaskBlt(HDC hdc, int x, int y, int width, int height, HDC source, int sx, int sy, HBITMAP mask, int mx,
              int my, DWORD rop) {
-    MaskSpec spec{mask, mx, my, std::uint8_t(rop >> 24)};
+    MaskSource maskSource{mask, mx, my, std::uint8_t(rop >> 24)};
     if (!mask) return BitBlt(hdc, x, y, width, height, source, sx, sy, rop & 0x00FFFFFF);
-    return transfer(hdc, x, y, width, height, source, sx, sy, width, height, rop & 0x00FFFFFF, spec) ? TRUE
-                                                                                                     : FALSE;
+    const bool done = transfer(hdc, x, y, width, height, source, sx, sy, width, height, rop & 0x00FFFFFF, maskSource);
+    return done ? TRUE : FALSE;
 }
 
 BOOL StretchBlt(HDC hdc, int x, int y, int width, int height, HDC source, int sx, int sy, int swidth,

@@ -16,12 +16,12 @@ namespace {
 std::mutex g_handlerMutex;
 TMessageBoxHandler g_handler;
 
-struct ButtonSpec {
+struct ButtonChoice {
     QMessageBox::StandardButton button;
     int id;
 };
 
-std::vector<ButtonSpec> buttonsOf(win::UINT type) {
+std::vector<ButtonChoice> buttonsOf(win::UINT type) {
     using B = QMessageBox;
     switch (type & win::MB_TYPEMASK) {
     case win::MB_OKCANCEL:
@@ -60,14 +60,14 @@ int showDialog(win::HWND owner, const std::string& text, const std::string& capt
     QWidget* parent = control && control->Widget() ? control->Widget()->window() : nullptr;
     QMessageBox box(iconOf(type), QString::fromStdString(caption), QString::fromStdString(text),
                     QMessageBox::NoButton, parent);
-    const std::vector<ButtonSpec> buttons = buttonsOf(type);
-    for (const ButtonSpec& b : buttons)
+    const std::vector<ButtonChoice> buttons = buttonsOf(type);
+    for (const ButtonChoice& b : buttons)
         box.addButton(b.button);
     const std::size_t defaultIndex = std::min<std::size_t>((type & win::MB_DEFMASK) >> 8, buttons.size() - 1);
     box.setDefaultButton(buttons[defaultIndex].button);
     box.exec();
     const QMessageBox::StandardButton chosen = box.standardButton(box.clickedButton());
-    for (const ButtonSpec& b : buttons)
+    for (const ButtonChoice& b : buttons)
         if (b.button == chosen) return b.id;
     return buttons.size() == 1 ? buttons[0].id : win::IDCANCEL;
 }

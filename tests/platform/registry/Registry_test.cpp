@@ -46,9 +46,9 @@ HKEY create(HKEY root, const char* path) {
 int runAsChild() {
     const char* role = std::getenv(ChildVariable);
     if (!role) return 0;
-    std::string spec(role);
-    std::string kind = spec.substr(0, spec.find(':'));
-    std::string rest = spec.substr(kind.size() + 1);
+    std::string task(role);
+    std::string kind = task.substr(0, task.find(':'));
+    std::string rest = task.substr(kind.size() + 1);
     std::string tag = rest.substr(0, rest.find(':'));
     int count = kind == "write" ? std::atoi(rest.c_str() + tag.size() + 1) : 1;
     HKEY key = nullptr;

@@ -7,14 +7,14 @@ using widgettest::WidgetTest;
 
 namespace {
 
-struct ChildSpec {
+struct ChildLayout {
     TAlign align;
     TRect bounds; // left, top, width, height before alignment
 };
 
 struct AlignCase {
     const char* name;
-    std::vector<ChildSpec> children;
+    std::vector<ChildLayout> children;
     std::vector<TRect> expected; // left, top, width, height after alignment
 };
 
@@ -51,10 +51,10 @@ TEST_F(AlignTest, ChildrenTakeTheirEdgesInOrder) {
         std::vector<TControl*> children;
         // All children in place first, then one layout from their positions.
         parent.DisableAlign();
-        for (const ChildSpec& spec : c.children) {
+        for (const ChildLayout& layout : c.children) {
             auto* child = new TGraphicControl(nullptr);
-            child->SetBounds(spec.bounds.left, spec.bounds.top, spec.bounds.right, spec.bounds.bottom);
-            child->SetAlign(spec.align);
+            child->SetBounds(layout.bounds.left, layout.bounds.top, layout.bounds.right, layout.bounds.bottom);
+            child->SetAlign(layout.align);
             child->SetParent(&parent);
             children.push_back(child);
         }
