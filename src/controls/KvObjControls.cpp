@@ -10,32 +10,6 @@ namespace kv {
 
 namespace {
 
-// The shared parts of the three bevel-owning bases.
-std::unique_ptr<TKvBevel> makeBevel(std::function<void(host::TObject*)> onChange) {
-    auto bevel = std::make_unique<TKvBevel>();
-    bevel->OnChange = std::move(onChange);
-    return bevel;
-}
-
-void freeBevel(std::unique_ptr<TKvBevel>& bevel) {
-    bevel->OnChange = nullptr;
-    bevel.reset();
-}
-
-int extentOf(const TKvBevel* bevel) {
-    return bevel ? bevel->GetBevelExtend() : 0;
-}
-
-host::TRect beveledRect(const host::TControl& control, int extent) {
-    return host::Rect(extent, extent, control.GetWidth() - extent, control.GetHeight() - extent);
-}
-
-host::TRect screenRect(const host::TControl& control, const host::TRect& rect) {
-    const host::TPoint topLeft = control.ClientToScreen(host::Point(rect.left, rect.top));
-    const host::TPoint bottomRight = control.ClientToScreen(host::Point(rect.right, rect.bottom));
-    return host::Rect(topLeft.x, topLeft.y, bottomRight.x, bottomRight.y);
-}
-
 void fillSolid(host::TCanvas& canvas, const host::TRect& rect, TColor color) {
     host::TBrush& brush = canvas.GetBrush();
     brush.SetColor(color);
@@ -44,6 +18,36 @@ void fillSolid(host::TCanvas& canvas, const host::TRect& rect, TColor color) {
 }
 
 } // namespace
+
+namespace detail {
+
+TKvBevel* newBevel(std::function<void(host::TObject*)> onChange) {
+    auto* bevel = new TKvBevel();
+    bevel->OnChange = std::move(onChange);
+    return bevel;
+}
+
+void freeBevel(TKvBevel*& bevel) {
+    bevel->OnChange = nullptr;
+    delete bevel;
+    bevel = nullptr;
+}
+
+void assignBevel(TKvBevel& bevel, const TKvBevel* source) {
+    bevel.Assign(source);
+}
+
+int bevelExtent(const TKvBevel* bevel) {
+    return bevel ? bevel->GetBevelExtend() : 0;
+}
+
+host::TRect screenRect(const host::TControl& control, const host::TRect& rect) {
+    const host::TPoint topLeft = control.ClientToScreen(host::Point(rect.left, rect.top));
+    const host::TPoint bottomRight = control.ClientToScreen(host::Point(rect.right, rect.bottom));
+    return host::Rect(topLeft.x, topLeft.y, bottomRight.x, bottomRight.y);
+}
+
+} // namespace detail
 
 host::TPoint ClientToClient(const host::TControl& target, const host::TControl& source, host::TPoint point) {
     return target.ScreenToClient(source.ClientToScreen(point));
@@ -72,30 +76,8 @@ void TKvWinControl::ChangeDesigning(bool Value) {
 
 // ---- TKvCustomControl ----
 
-TKvCustomControl::TKvCustomControl(host::TComponent* AOwner) : host::TCustomControl(AOwner) {
+TKvCustomControl::TKvCustomControl(host::TComponent* AOwner) : TKvBevelOwner(AOwner) {
     SetControlStyle(GetControlStyle() | host::csOpaque);
-    m_bevel = makeBevel([this](host::TObject* sender) { BevelChanged(sender); });
-}
-
-TKvCustomControl::~TKvCustomControl() {
-    freeBevel(m_bevel);
-}
-
-void TKvCustomControl::SetBevel(const TKvBevel* b) {
-    m_bevel->Assign(b);
-}
-int TKvCustomControl::BevelExtend() const {
-    return extentOf(m_bevel.get());
-}
-host::TRect TKvCustomControl::BeveledRect() const {
-    return beveledRect(*this, BevelExtend());
-}
-host::TRect TKvCustomControl::ScreenRect(const host::TRect& rect) const {
-    return screenRect(*this, rect);
-}
-
-host::TPoint TKvCustomControl::ClientToClient(const host::TControl& Control, host::TPoint Point) const {
-    return kv::ClientToClient(*this, Control, Point);
 }
 
 void TKvCustomControl::ChangeDesigning(bool Value) {
@@ -109,42 +91,14 @@ void TKvCustomControl::Paint() {
     fillSolid(canvas, inner, GetColor());
 }
 
-void TKvCustomControl::BevelChanged(host::TObject*) {
-    Changed();
-}
-void TKvCustomControl::Changed() {
-    Invalidate();
-}
 
 // ---- TKvCustomPanel ----
 
-TKvCustomPanel::TKvCustomPanel(host::TComponent* AOwner) : host::TCustomPanel(AOwner) {
+TKvCustomPanel::TKvCustomPanel(host::TComponent* AOwner) : TKvBevelOwner(AOwner) {
     // The library's bevel takes the place of the framework panel's own frame.
     SetBorderWidth(0);
     SetBevelOuter(host::bvNone);
     SetBevelInner(host::bvNone);
-    m_bevel = makeBevel([this](host::TObject* sender) { BevelChanged(sender); });
-}
-
-TKvCustomPanel::~TKvCustomPanel() {
-    freeBevel(m_bevel);
-}
-
-void TKvCustomPanel::SetBevel(const TKvBevel* b) {
-    m_bevel->Assign(b);
-}
-int TKvCustomPanel::BevelExtend() const {
-    return extentOf(m_bevel.get());
-}
-host::TRect TKvCustomPanel::BeveledRect() const {
-    return beveledRect(*this, BevelExtend());
-}
-host::TRect TKvCustomPanel::ScreenRect(const host::TRect& rect) const {
-    return screenRect(*this, rect);
-}
-
-host::TPoint TKvCustomPanel::ClientToClient(const host::TControl& Control, host::TPoint Point) const {
-    return kv::ClientToClient(*this, Control, Point);
 }
 
 void TKvCustomPanel::ChangeDesigning(bool Value) {
@@ -206,37 +160,12 @@ void TKvCustomPanel::BevelChanged(host::TObject*) {
     Changed();
 }
 
-void TKvCustomPanel::Changed() {
-    Invalidate();
-}
 
 // ---- TKvGraphicControl ----
 
-TKvGraphicControl::TKvGraphicControl(host::TComponent* AOwner) : host::TGraphicControl(AOwner) {
+TKvGraphicControl::TKvGraphicControl(host::TComponent* AOwner) : TKvBevelOwner(AOwner) {
     SetControlStyle(GetControlStyle() | host::csOpaque);
-    m_bevel = makeBevel([this](host::TObject* sender) { BevelChanged(sender); });
     m_transparent = false;
-}
-
-TKvGraphicControl::~TKvGraphicControl() {
-    freeBevel(m_bevel);
-}
-
-void TKvGraphicControl::SetBevel(const TKvBevel* b) {
-    m_bevel->Assign(b);
-}
-int TKvGraphicControl::BevelExtend() const {
-    return extentOf(m_bevel.get());
-}
-host::TRect TKvGraphicControl::BeveledRect() const {
-    return beveledRect(*this, BevelExtend());
-}
-host::TRect TKvGraphicControl::ScreenRect(const host::TRect& rect) const {
-    return screenRect(*this, rect);
-}
-
-host::TPoint TKvGraphicControl::ClientToClient(const host::TControl& Control, host::TPoint Point) const {
-    return kv::ClientToClient(*this, Control, Point);
 }
 
 void TKvGraphicControl::ChangeDesigning(bool Value) {
@@ -257,13 +186,6 @@ void TKvGraphicControl::Paint() {
     host::TCanvas& canvas = *GetCanvas();
     const host::TRect inner = m_bevel->PaintBevel(canvas, GetClientRect(), true);
     if (!m_transparent) fillSolid(canvas, inner, GetColor());
-}
-
-void TKvGraphicControl::BevelChanged(host::TObject*) {
-    Changed();
-}
-void TKvGraphicControl::Changed() {
-    Invalidate();
 }
 
 } // namespace kv

@@ -8,8 +8,6 @@
 #include "platform/widgets/Controls.h"
 #include "platform/widgets/ExtCtrls.h"
 
-// The controls header keeps its widget in a QPointer, whose inline accessors need the complete class.
-
 #include <functional>
 #include <memory>
 
@@ -40,54 +38,70 @@ class TKvWinControl : public host::TWinControl {
     virtual void ChangeDesigning(bool Value);
 };
 
-class TKvCustomControl : public host::TCustomControl {
+// The bevel that TKvCustomControl, TKvCustomPanel and TKvGraphicControl own: made with the control, its
+// changes routed to BevelChanged, unhooked and freed before the framework control goes.
+namespace detail {
+TKvBevel* newBevel(std::function<void(host::TObject*)> onChange);
+void freeBevel(TKvBevel*& bevel);
+void assignBevel(TKvBevel& bevel, const TKvBevel* source);
+int bevelExtent(const TKvBevel* bevel);
+host::TRect screenRect(const host::TControl& control, const host::TRect& rect);
+} // namespace detail
+
+template <typename Base> class TKvBevelOwner : public Base {
+  public:
+    explicit TKvBevelOwner(host::TComponent* AOwner)
+        : Base(AOwner), m_bevel(detail::newBevel([this](host::TObject* sender) { BevelChanged(sender); })) {}
+    ~TKvBevelOwner() override { detail::freeBevel(m_bevel); }
+
+    TKvBevel* GetBevel() const { return m_bevel; }
+    // Copies b's settings into the control's own bevel.
+    void SetBevel(const TKvBevel* b) { detail::assignBevel(*m_bevel, b); }
+    int BevelExtend() const { return detail::bevelExtent(m_bevel); }
+    // (0, 0, Width, Height) shrunk on every side by BevelExtend.
+    host::TRect BeveledRect() const {
+        const int e = BevelExtend();
+        return host::Rect(e, e, this->GetWidth() - e, this->GetHeight() - e);
+    }
+    // rect in client coordinates with both corners converted to screen coordinates.
+    host::TRect ScreenRect(const host::TRect& rect) const { return detail::screenRect(*this, rect); }
+    host::TPoint ClientToClient(const host::TControl& Control, host::TPoint Point) const {
+        return kv::ClientToClient(*this, Control, Point);
+    }
+
+  protected:
+    // The bevel's change handler.
+    virtual void BevelChanged(host::TObject*) { Changed(); }
+    // Something that shows changed: repaint later.
+    virtual void Changed() { this->Invalidate(); }
+
+    TKvBevel* m_bevel;
+};
+
+class TKvCustomControl : public TKvBevelOwner<host::TCustomControl> {
   public:
     explicit TKvCustomControl(host::TComponent* AOwner);
-    ~TKvCustomControl() override;
 
-    TKvBevel* GetBevel() const { return m_bevel.get(); }
-    // Copies b's settings into the control's own bevel.
-    void SetBevel(const TKvBevel* b);
-    int BevelExtend() const;
-    // (0, 0, Width, Height) shrunk on every side by BevelExtend.
-    host::TRect BeveledRect() const;
-    // rect in client coordinates with both corners converted to screen coordinates.
-    host::TRect ScreenRect(const host::TRect& rect) const;
-    host::TPoint ClientToClient(const host::TControl& Control, host::TPoint Point) const;
     virtual void ChangeDesigning(bool Value);
 
   protected:
     // Bevel, then the inside filled with Color.
     void Paint() override;
-    // The bevel's change handler.
-    void BevelChanged(host::TObject* Sender);
-    // Something that shows changed: repaint later.
-    virtual void Changed();
-
-  private:
-    std::unique_ptr<TKvBevel> m_bevel;
 };
 
 // Fills the area inside a panel's bevel in place of the panel's own fill.
 using TKvClientFill =
     std::function<void(host::TObject* Sender, host::TCanvas& Canvas, const host::TRect& aRect)>;
 
-class TKvCustomPanel : public host::TCustomPanel {
+class TKvCustomPanel : public TKvBevelOwner<host::TCustomPanel> {
   public:
     explicit TKvCustomPanel(host::TComponent* AOwner);
-    ~TKvCustomPanel() override;
 
     // Replaces the whole painting when assigned.
     host::TNotifyEvent OnPaint;
     // Replaces the fill inside the bevel when assigned.
     TKvClientFill OnClientFill;
 
-    TKvBevel* GetBevel() const { return m_bevel.get(); }
-    void SetBevel(const TKvBevel* b);
-    int BevelExtend() const;
-    host::TRect BeveledRect() const;
-    host::TRect ScreenRect(const host::TRect& rect) const;
-    host::TPoint ClientToClient(const host::TControl& Control, host::TPoint Point) const;
     virtual void ChangeDesigning(bool Value);
 
     // Whether PaintBevel fills the border rings.
@@ -102,25 +116,16 @@ class TKvCustomPanel : public host::TCustomPanel {
     // vertical middle, placed by Alignment.
     void Paint() override;
     // The bevel's change handler: re-align the children, then Changed.
-    void BevelChanged(host::TObject* Sender);
-    virtual void Changed();
+    void BevelChanged(host::TObject* Sender) override;
 
   private:
-    std::unique_ptr<TKvBevel> m_bevel;
     bool m_fillBevel = true;
 };
 
-class TKvGraphicControl : public host::TGraphicControl {
+class TKvGraphicControl : public TKvBevelOwner<host::TGraphicControl> {
   public:
     explicit TKvGraphicControl(host::TComponent* AOwner);
-    ~TKvGraphicControl() override;
 
-    TKvBevel* GetBevel() const { return m_bevel.get(); }
-    void SetBevel(const TKvBevel* b);
-    int BevelExtend() const;
-    host::TRect BeveledRect() const;
-    host::TRect ScreenRect(const host::TRect& rect) const;
-    host::TPoint ClientToClient(const host::TControl& Control, host::TPoint Point) const;
     // Sets or clears the design state (a graphic control has no windows to update).
     virtual void ChangeDesigning(bool Value);
 
@@ -131,11 +136,8 @@ class TKvGraphicControl : public host::TGraphicControl {
   protected:
     // Bevel, then the inside filled with Color unless Transparent.
     void Paint() override;
-    void BevelChanged(host::TObject* Sender);
-    virtual void Changed();
 
   private:
-    std::unique_ptr<TKvBevel> m_bevel;
     bool m_transparent = false;
 };
 

@@ -13,12 +13,6 @@ constexpr std::uint64_t kMaxHeaderBytes = 16u << 20; // far above any real hdrl
 constexpr std::uint64_t kMoviSearchLimit = 64u << 20;
 constexpr std::uint32_t kMaxFileChunkBytes = 1u << 20;
 constexpr int kMaxStreams = 100; // chunk ids have two decimal digits
-constexpr FOURCC kAvih = mmioFOURCC('a', 'v', 'i', 'h');
-constexpr FOURCC kStrh = mmioFOURCC('s', 't', 'r', 'h');
-constexpr FOURCC kStrf = mmioFOURCC('s', 't', 'r', 'f');
-constexpr FOURCC kStrn = mmioFOURCC('s', 't', 'r', 'n');
-constexpr FOURCC kIndx = mmioFOURCC('i', 'n', 'd', 'x');
-constexpr FOURCC kDmlh = mmioFOURCC('d', 'm', 'l', 'h');
 
 // Iterates the chunks of an in-memory list. Tolerates a missing pad byte after an odd-sized chunk and
 // clamps a chunk that claims more than its parent holds.

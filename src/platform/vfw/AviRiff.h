@@ -18,6 +18,12 @@ constexpr FOURCC kStrl = mmioFOURCC('s', 't', 'r', 'l');
 constexpr FOURCC kMovi = mmioFOURCC('m', 'o', 'v', 'i');
 constexpr FOURCC kRec = mmioFOURCC('r', 'e', 'c', ' ');
 constexpr FOURCC kIdx1 = mmioFOURCC('i', 'd', 'x', '1');
+constexpr FOURCC kAvih = mmioFOURCC('a', 'v', 'i', 'h');
+constexpr FOURCC kStrh = mmioFOURCC('s', 't', 'r', 'h');
+constexpr FOURCC kStrf = mmioFOURCC('s', 't', 'r', 'f');
+constexpr FOURCC kStrn = mmioFOURCC('s', 't', 'r', 'n');
+constexpr FOURCC kIndx = mmioFOURCC('i', 'n', 'd', 'x');
+constexpr FOURCC kDmlh = mmioFOURCC('d', 'm', 'l', 'h');
 constexpr FOURCC kOdml = mmioFOURCC('o', 'd', 'm', 'l');
 
 struct RiffHeader {

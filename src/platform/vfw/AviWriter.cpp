@@ -26,12 +26,6 @@ constexpr std::uint32_t kSuperSlots = 256;      // super index entries reserved 
 constexpr std::size_t kHeaderSlack = 2048;      // room for header changes after the data has begun
 constexpr std::uint32_t kRefreshEvery = 64;     // chunks between rewrites of the header counts
 constexpr std::uint64_t kMaxSeconds = 1u << 22; // seconds tracked for the peak data rate
-constexpr FOURCC kAvih = mmioFOURCC('a', 'v', 'i', 'h');
-constexpr FOURCC kStrh = mmioFOURCC('s', 't', 'r', 'h');
-constexpr FOURCC kStrf = mmioFOURCC('s', 't', 'r', 'f');
-constexpr FOURCC kStrn = mmioFOURCC('s', 't', 'r', 'n');
-constexpr FOURCC kIndx = mmioFOURCC('i', 'n', 'd', 'x');
-constexpr FOURCC kDmlh = mmioFOURCC('d', 'm', 'l', 'h');
 constexpr std::uint32_t kDmlhSize = 248;
 
 std::size_t padded(std::size_t n) {
