@@ -21,6 +21,14 @@ using COLORREF = DWORD;
 using LPVOID = void*;
 using LPCSTR = const char*;
 using LPSTR = char*;
+// Pointer-sized integers of window messages and callbacks.
+using INT_PTR = std::intptr_t;
+using UINT_PTR = std::uintptr_t;
+using LONG_PTR = std::intptr_t;
+using DWORD_PTR = std::uintptr_t;
+using WPARAM = UINT_PTR;
+using LPARAM = LONG_PTR;
+using LRESULT = LONG_PTR;
 
 constexpr BOOL TRUE = 1;
 constexpr BOOL FALSE = 0;
