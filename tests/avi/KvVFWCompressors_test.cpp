@@ -112,7 +112,8 @@ TEST_F(KvVFWCompressors, EachHelperSendsItsMessage) {
         {"ICGetState", [&](HIC h) { return kv::ICGetState(h, pv, 12); }, ICM_GETSTATE, P(pv), 12},
         {"ICSetState", [&](HIC h) { return kv::ICSetState(h, pv, 12); }, ICM_SETSTATE, P(pv), 12},
         {"ICGetStateSize", [&](HIC h) { return LRESULT(kv::ICGetStateSize(h)); }, ICM_GETSTATE, 0, 0},
-        {"ICDrawWindow", [&](HIC h) { return kv::ICDrawWindow(h, rect); }, ICM_DRAW_WINDOW, P(rect), sizeof(RECT)},
+        {"ICDrawWindow", [&](HIC h) { return kv::ICDrawWindow(h, rect); }, ICM_DRAW_WINDOW, P(rect),
+         sizeof(RECT)},
         {"ICCompressBegin", [&](HIC h) { return kv::ICCompressBegin(h, in, out); }, ICM_COMPRESS_BEGIN, P(in),
          P(out)},
         {"ICCompressQuery", [&](HIC h) { return kv::ICCompressQuery(h, in, out); }, ICM_COMPRESS_QUERY, P(in),
@@ -141,8 +142,8 @@ TEST_F(KvVFWCompressors, EachHelperSendsItsMessage) {
         {"ICDrawQuery", [&](HIC h) { return kv::ICDrawQuery(h, in); }, ICM_DRAW_QUERY, P(in), 0},
         {"ICDrawChangePalette", [&](HIC h) { return kv::ICDrawChangePalette(h, in); }, ICM_DRAW_CHANGEPALETTE,
          P(in), 0},
-        {"ICGetBuffersWanted", [&](HIC h) { return kv::ICGetBuffersWanted(h, dw); }, ICM_GETBUFFERSWANTED, P(dw),
-         0},
+        {"ICGetBuffersWanted", [&](HIC h) { return kv::ICGetBuffersWanted(h, dw); }, ICM_GETBUFFERSWANTED,
+         P(dw), 0},
         {"ICDrawEnd", [&](HIC h) { return kv::ICDrawEnd(h); }, ICM_DRAW_END, 0, 0},
         {"ICDrawStart", [&](HIC h) { return kv::ICDrawStart(h); }, ICM_DRAW_START, 0, 0},
         {"ICDrawStartPlay", [&](HIC h) { return kv::ICDrawStartPlay(h, 5, 9); }, ICM_DRAW_START_PLAY, 5, 9},
@@ -150,7 +151,8 @@ TEST_F(KvVFWCompressors, EachHelperSendsItsMessage) {
         {"ICDrawStopPlay", [&](HIC h) { return kv::ICDrawStopPlay(h); }, ICM_DRAW_STOP_PLAY, 0, 0},
         {"ICDrawGetTime", [&](HIC h) { return kv::ICDrawGetTime(h, time); }, ICM_DRAW_GETTIME, P(time), 0},
         {"ICDrawSetTime", [&](HIC h) { return kv::ICDrawSetTime(h, 77); }, ICM_DRAW_SETTIME, 77, 0},
-        {"ICDrawRealize", [&](HIC h) { return kv::ICDrawRealize(h, hdc, TRUE); }, ICM_DRAW_REALIZE, P(hdc), 1},
+        {"ICDrawRealize", [&](HIC h) { return kv::ICDrawRealize(h, hdc, TRUE); }, ICM_DRAW_REALIZE, P(hdc),
+         1},
         {"ICDrawFlush", [&](HIC h) { return kv::ICDrawFlush(h); }, ICM_DRAW_FLUSH, 0, 0},
         {"ICDrawRenderBuffer", [&](HIC h) { return kv::ICDrawRenderBuffer(h); }, ICM_DRAW_RENDERBUFFER, 0, 0},
     };
@@ -222,8 +224,9 @@ TEST_F(KvVFWCompressors, ParameterBlocksCarryTheArguments) {
         EXPECT_EQ(ex.lpSrc, srcBits);
         EXPECT_EQ(ex.lpbiDst, dst);
         EXPECT_EQ(ex.lpDst, dstBits);
-        EXPECT_EQ((std::vector<int>{ex.xSrc, ex.ySrc, ex.dxSrc, ex.dySrc, ex.xDst, ex.yDst, ex.dxDst, ex.dyDst}),
-                  (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8}));
+        EXPECT_EQ(
+            (std::vector<int>{ex.xSrc, ex.ySrc, ex.dxSrc, ex.dySrc, ex.xDst, ex.yDst, ex.dxDst, ex.dyDst}),
+            (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8}));
     }
 
     g_rec.calls.clear();

@@ -175,7 +175,8 @@ LRESULT VideoDriver::decompressEx(UINT msg, const ICDECOMPRESSEX* ex, DWORD size
 
 bool sameFourcc(DWORD a, DWORD b) {
     for (int i = 0; i < 4; ++i) {
-        const auto ca = static_cast<unsigned char>(a >> (8 * i)), cb = static_cast<unsigned char>(b >> (8 * i));
+        const auto ca = static_cast<unsigned char>(a >> (8 * i)),
+                   cb = static_cast<unsigned char>(b >> (8 * i));
         const auto la = ca >= 'A' && ca <= 'Z' ? ca + 32 : ca, lb = cb >= 'A' && cb <= 'Z' ? cb + 32 : cb;
         if (la != lb) return false;
     }
@@ -213,11 +214,13 @@ bool DibWriter::open(const vfw::SourceFormat& source, const BITMAPINFOHEADER* ou
     auto format = vfw::chooseOutputFormat(source, out, display, error);
     if (!format) return false;
     // Paletted output only with the source's own colours; the colour cube is for display, not here.
-    if (format->layout == vfw::PixelLayout::Indexed8 && format->palette != vfw::OutputPalette::Source) return false;
+    if (format->layout == vfw::PixelLayout::Indexed8 && format->palette != vfw::OutputPalette::Source)
+        return false;
     m_format = *format;
     m_width = source.width;
     m_height = source.height;
-    m_stride = std::size_t(vfw::dibStride(std::uint64_t(m_width), unsigned(vfw::layoutBits(m_format.layout))));
+    m_stride =
+        std::size_t(vfw::dibStride(std::uint64_t(m_width), unsigned(vfw::layoutBits(m_format.layout))));
     m_converter = std::make_unique<vfw::RowConverter>(source.bpp, source.masks, m_format);
     m_converter->setPalette(source.palette);
     return true;
@@ -232,7 +235,8 @@ const std::vector<DriverClass>& builtInDrivers() {
     static const std::vector<DriverClass> classes = [] {
         std::vector<DriverClass> list;
         list.push_back({mmioFOURCC('D', 'I', 'B', ' '), {0, mmioFOURCC('R', 'A', 'W', ' ')}, makeDibDriver});
-        list.push_back({mmioFOURCC('M', 'R', 'L', 'E'), {BI_RLE8, mmioFOURCC('R', 'L', 'E', '8')}, makeRleDriver});
+        list.push_back(
+            {mmioFOURCC('M', 'R', 'L', 'E'), {BI_RLE8, mmioFOURCC('R', 'L', 'E', '8')}, makeRleDriver});
         for (DriverClass& c : avDriverClasses())
             list.push_back(std::move(c));
         return list;

@@ -50,8 +50,9 @@ TEST_P(IcmFfmpeg, FfmpegReadsEveryFrame) {
         AVISTREAMINFOA info = videoInfo(10);
         info.fccHandler = p.handler;
         auto s = createStream(f.get(), info);
-        ASSERT_EQ(AVIStreamSetFormat(s.get(), 0, const_cast<std::uint8_t*>(c.format.data()), LONG(c.format.size())),
-                  AVIERR_OK);
+        ASSERT_EQ(
+            AVIStreamSetFormat(s.get(), 0, const_cast<std::uint8_t*>(c.format.data()), LONG(c.format.size())),
+            AVIERR_OK);
         for (std::size_t i = 0; i < c.frames.size(); ++i)
             ASSERT_EQ(writeSample(s.get(), c.frames[i], c.flags[i] & AVIIF_KEYFRAME), AVIERR_OK);
     }
@@ -62,7 +63,8 @@ TEST_P(IcmFfmpeg, FfmpegReadsEveryFrame) {
     if (p.minPsnr == 0) {
         EXPECT_TRUE(decoded == expected);
     } else {
-        const std::vector<std::uint8_t> a(decoded.begin(), decoded.end()), b(expected.begin(), expected.end());
+        const std::vector<std::uint8_t> a(decoded.begin(), decoded.end()),
+            b(expected.begin(), expected.end());
         EXPECT_GT(psnr(a, b, 24), p.minPsnr);
     }
 }

@@ -26,8 +26,12 @@ struct Dib {
     std::vector<std::uint8_t> format; // header and colour table
     std::vector<std::uint8_t> bits;
     BITMAPINFOHEADER* header() { return reinterpret_cast<BITMAPINFOHEADER*>(format.data()); }
-    const BITMAPINFOHEADER* header() const { return reinterpret_cast<const BITMAPINFOHEADER*>(format.data()); }
-    std::size_t stride() const { return std::size_t(vfw::dibStride(std::uint64_t(header()->biWidth), header()->biBitCount)); }
+    const BITMAPINFOHEADER* header() const {
+        return reinterpret_cast<const BITMAPINFOHEADER*>(format.data());
+    }
+    std::size_t stride() const {
+        return std::size_t(vfw::dibStride(std::uint64_t(header()->biWidth), header()->biBitCount));
+    }
 };
 
 inline std::vector<std::uint8_t> rgbHeader(int w, int h, int bpp, DWORD colours = 0) {
@@ -114,8 +118,8 @@ inline Compressed compressAll(HIC hic, const std::vector<Dib>& input, const std:
         const bool key = std::find(keys.begin(), keys.end(), int(i)) != keys.end();
         const DWORD rc = ICCompress(hic, key ? ICCOMPRESS_KEYFRAME : 0, out, buffer.data(),
                                     const_cast<BITMAPINFOHEADER*>(input[i].header()),
-                                    const_cast<std::uint8_t*>(input[i].bits.data()), &ckid, &flags, LONG(i), 0,
-                                    quality, nullptr, nullptr);
+                                    const_cast<std::uint8_t*>(input[i].bits.data()), &ckid, &flags, LONG(i),
+                                    0, quality, nullptr, nullptr);
         EXPECT_EQ(LRESULT(rc), ICERR_OK) << "frame " << i;
         c.frames.emplace_back(buffer.begin(), buffer.begin() + out->biSizeImage);
         c.flags.push_back(flags);
@@ -126,7 +130,7 @@ inline Compressed compressAll(HIC hic, const std::vector<Dib>& input, const std:
 
 // Decompresses every frame into DIBs of outFormat (a header, and colour table when 8-bit).
 inline std::vector<std::vector<std::uint8_t>> decompressAll(HIC hic, const Compressed& c,
-                                                           std::vector<std::uint8_t> outFormat) {
+                                                            std::vector<std::uint8_t> outFormat) {
     std::vector<std::vector<std::uint8_t>> pictures;
     std::vector<std::uint8_t> in = c.format;
     auto* inHeader = reinterpret_cast<BITMAPINFOHEADER*>(in.data());

@@ -49,9 +49,9 @@ TEST(Icm, EnumerationListsEveryDriverWithItsNames) {
         EXPECT_FALSE(narrow(info.szDescription).empty());
         found.emplace_back(info.fccHandler, narrow(info.szName));
     }
-    const std::vector<std::pair<FOURCC, std::string>> expected = {
-        {kDib, "Uncompressed"}, {kRle, "RLE8"},    {kMjpg, "MJPEG"},
-        {kMp4, "MPEG-4"},       {kFfv1, "FFV1"}, {kHfyu, "Huffyuv"}};
+    const std::vector<std::pair<FOURCC, std::string>> expected = {{kDib, "Uncompressed"}, {kRle, "RLE8"},
+                                                                  {kMjpg, "MJPEG"},       {kMp4, "MPEG-4"},
+                                                                  {kFfv1, "FFV1"},        {kHfyu, "Huffyuv"}};
     ASSERT_GE(found.size(), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i)
         EXPECT_EQ(found[i], expected[i]) << i;
@@ -161,10 +161,10 @@ INSTANTIATE_TEST_SUITE_P(Drivers, IcmRoundTrip,
 
 struct KeyCase {
     FOURCC handler;
-    DWORD keyRate;            // set through the settings block
-    std::vector<int> asked;   // frames asked to be key frames
-    std::vector<int> keys;    // frames that must be key frames
-    std::vector<int> deltas;  // frames that must not be
+    DWORD keyRate;           // set through the settings block
+    std::vector<int> asked;  // frames asked to be key frames
+    std::vector<int> keys;   // frames that must be key frames
+    std::vector<int> deltas; // frames that must not be
 };
 
 class IcmKeyFrames : public testing::TestWithParam<KeyCase> {};
@@ -208,8 +208,8 @@ TEST(Icm, SettingsBlockIsValidated) {
     EXPECT_EQ(ICSendMessage(enc.get(), ICM_GETSTATE, ptr(original.data()), original.size()), size);
 
     const std::vector<std::vector<std::uint8_t>> refused = {
-        icm::packState(kMp4, {5000, 1}),                    // another driver's
-        icm::packState(kMjpg, {10001, 1}),                  // quality out of range
+        icm::packState(kMp4, {5000, 1}),                                 // another driver's
+        icm::packState(kMjpg, {10001, 1}),                               // quality out of range
         std::vector<std::uint8_t>(original.begin(), original.end() - 1), // short
     };
     for (const auto& block : refused) {
