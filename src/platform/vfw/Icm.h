@@ -234,6 +234,28 @@ struct ICSETSTATUSPROC {
     ICSTATUSPROC Status;
 };
 
+// Parameter block of ICM_COMPRESS_FRAMES_INFO: what a sequence of frames about to be compressed asks
+// for (the drivers here take the quality and the key-frame rate from it).
+constexpr DWORD ICCOMPRESSFRAMES_PADDING = 0x00000001;
+struct ICCOMPRESSFRAMES {
+    DWORD dwFlags;
+    LPBITMAPINFOHEADER lpbiOutput;
+    LPARAM lOutput;
+    LPBITMAPINFOHEADER lpbiInput;
+    LPARAM lInput;
+    LONG lStartFrame;
+    LONG lFrameCount;
+    LONG lQuality;  // 0..10000, or -1 for the default
+    LONG lDataRate; // bytes per second, 0 for any
+    LONG lKeyRate;  // a key frame every n frames, 0 for only the first
+    DWORD dwRate;   // frame rate: dwRate / dwScale frames a second
+    DWORD dwScale;
+    DWORD dwOverheadPerFrame;
+    DWORD dwReserved2;
+    LONG (*GetData)(LPARAM lInput, LONG lFrame, LPVOID lpBits, LONG len);
+    LONG (*PutData)(LPARAM lOutput, LONG lFrame, LPVOID lpBits, LONG len);
+};
+
 #if INTPTR_MAX == INT32_MAX
 static_assert(sizeof(ICDECOMPRESSEX) == 52);
 static_assert(sizeof(ICDRAWSUGGEST) == 28);

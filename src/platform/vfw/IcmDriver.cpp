@@ -81,6 +81,8 @@ LRESULT VideoDriver::message(UINT msg, DWORD_PTR dw1, DWORD_PTR dw2) {
         // Drivers without temporal compression make every frame a key frame.
         *reinterpret_cast<DWORD*>(dw1) = info().flags & VIDCF_TEMPORAL ? defaults().keyFrameRate : 1;
         return ICERR_OK;
+    case ICM_COMPRESS_FRAMES_INFO:
+        return framesInfo(reinterpret_cast<const ICCOMPRESSFRAMES*>(dw1), DWORD(dw2));
     case ICM_COMPRESS_QUERY:
         return compressQuery(header(dw1), header(dw2));
     case ICM_COMPRESS_GET_FORMAT: {
@@ -162,6 +164,20 @@ LRESULT VideoDriver::setState(const void* block, DWORD size) {
     m_state = *state;
     m_stateSet = true;
     return LRESULT(kStateBytes);
+}
+
+// The quality and key-frame rate of a coming sequence become the settings; out-of-range values keep
+// the setting they would replace.
+LRESULT VideoDriver::framesInfo(const ICCOMPRESSFRAMES* info, DWORD size) {
+    if (!hasState()) return ICERR_UNSUPPORTED;
+    if (!info || size < sizeof(ICCOMPRESSFRAMES)) return ICERR_BADSIZE;
+    DriverState s = settings();
+    if (info->lQuality >= 0 && DWORD(info->lQuality) <= ICQUALITY_HIGH) s.quality = DWORD(info->lQuality);
+    if (info->lKeyRate >= 0 && DWORD(info->lKeyRate) <= kMaxKeyFrameRate)
+        s.keyFrameRate = DWORD(info->lKeyRate);
+    m_state = s;
+    m_stateSet = true;
+    return ICERR_OK;
 }
 
 LRESULT VideoDriver::decompressEx(UINT msg, const ICDECOMPRESSEX* ex, DWORD size) {

@@ -83,6 +83,7 @@ class VideoDriver : public Driver {
     LRESULT getState(void* block, DWORD size) const;
     LRESULT setState(const void* block, DWORD size);
     LRESULT decompressEx(UINT msg, const ICDECOMPRESSEX* ex, DWORD size);
+    LRESULT framesInfo(const ICCOMPRESSFRAMES* info, DWORD size);
 
     DriverState m_state{};
     bool m_stateSet = false;

@@ -165,6 +165,7 @@ struct KeyCase {
     std::vector<int> asked;  // frames asked to be key frames
     std::vector<int> keys;   // frames that must be key frames
     std::vector<int> deltas; // frames that must not be
+    bool framesInfo = false; // the rate comes with the sequence's information instead of the settings
 };
 
 class IcmKeyFrames : public testing::TestWithParam<KeyCase> {};
@@ -176,8 +177,16 @@ TEST_P(IcmKeyFrames, KeyFramesWhereAskedAndByRate) {
     ASSERT_TRUE(enc);
     DWORD quality = 0;
     ICSendMessage(enc.get(), ICM_GETDEFAULTQUALITY, ptr(&quality), sizeof quality);
-    auto state = icm::packState(k.handler, {quality ? quality : ICQUALITY_HIGH, k.keyRate});
-    ASSERT_EQ(ICSendMessage(enc.get(), ICM_SETSTATE, ptr(state.data()), state.size()), LRESULT(state.size()));
+    if (k.framesInfo) {
+        ICCOMPRESSFRAMES info{};
+        info.lQuality = -1;
+        info.lKeyRate = LONG(k.keyRate);
+        ASSERT_EQ(ICSendMessage(enc.get(), ICM_COMPRESS_FRAMES_INFO, ptr(&info), sizeof info), ICERR_OK);
+    } else {
+        auto state = icm::packState(k.handler, {quality ? quality : ICQUALITY_HIGH, k.keyRate});
+        ASSERT_EQ(ICSendMessage(enc.get(), ICM_SETSTATE, ptr(state.data()), state.size()),
+                  LRESULT(state.size()));
+    }
     const Compressed c = compressAll(enc.get(), movie(24, 9), k.asked);
     ASSERT_EQ(c.flags.size(), 9u);
     for (int i : k.keys)
@@ -197,7 +206,8 @@ INSTANTIATE_TEST_SUITE_P(Drivers, IcmKeyFrames,
                                          KeyCase{kMp4, 3, {}, {0, 3, 6}, {1, 2, 4, 5, 7}},
                                          KeyCase{kFfv1, 0, {2, 7}, {0, 2, 7}, {1, 3, 8}},
                                          KeyCase{kFfv1, 4, {}, {0, 4, 8}, {1, 2, 3, 5}},
-                                         KeyCase{kH264, 0, {4}, {0, 4}, {1, 5}}));
+                                         KeyCase{kH264, 0, {4}, {0, 4}, {1, 5}},
+                                         KeyCase{kH264, 4, {}, {0, 4, 8}, {1, 2, 3, 5}, true}));
 
 TEST(Icm, SettingsBlockIsValidated) {
     HicPtr enc = open(kMjpg, ICMODE_COMPRESS);
