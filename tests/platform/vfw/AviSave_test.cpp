@@ -279,3 +279,91 @@ TEST(AviBuildFilter, ListsAndSmallBuffers) {
 }
 
 } // namespace
+
+namespace {
+
+// Smooth pictures (gradients that move from frame to frame), which lossy codecs keep close.
+std::vector<std::vector<std::uint8_t>> gradientFrames() {
+    std::vector<std::vector<std::uint8_t>> frames;
+    for (int n = 0; n < kFrames; ++n) {
+        std::vector<std::uint8_t> f(kFrameBytes);
+        for (int y = 0; y < kH; ++y)
+            for (int x = 0; x < kW; ++x) {
+                std::uint8_t* p = &f[std::size_t(y * kW + x) * 3];
+                p[0] = std::uint8_t(x * 3 + n * 5);
+                p[1] = std::uint8_t(y * 4 + 20);
+                p[2] = std::uint8_t(200 - x * 2 - n * 3);
+            }
+        frames.push_back(std::move(f));
+    }
+    return frames;
+}
+
+TEST(AviSave, ThroughTheInstalledCodecsReadBackByFfmpeg) {
+    if (!testsupport::haveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
+    auto frames = gradientFrames();
+    auto srcPath = workDir() / "save-gradient.avi";
+    {
+        auto f = createFile(srcPath);
+        auto v = createStream(f.get(), videoInfo(25));
+        auto fmt = dibFormat(kW, kH, 24);
+        ASSERT_EQ(AVIStreamSetFormat(v.get(), 0, fmt.data(), LONG(fmt.size())), AVIERR_OK);
+        for (auto& fr : frames)
+            ASSERT_EQ(writeSample(v.get(), fr), AVIERR_OK);
+    }
+    struct Case {
+        FOURCC handler;
+        const char* codec;
+        bool lossless;
+        std::string
+            keys; // ffprobe's packet flags, one letter a frame ("" when the codec has only key frames)
+    };
+    const std::vector<Case> cases = {
+        {mmioFOURCC('M', 'J', 'P', 'G'), "mjpeg", false, ""},
+        {mmioFOURCC('F', 'F', 'V', '1'), "ffv1", true, ""},
+        {mmioFOURCC('H', 'F', 'Y', 'U'), "huffyuv", true, ""},
+        {mmioFOURCC('F', 'M', 'P', '4'), "mpeg4", false, "K___K___K___"},
+    };
+    auto in = openSource();
+    auto srcFile = openFile(srcPath);
+    auto video = stream(srcFile.get(), streamtypeVIDEO, 0);
+    for (auto& c : cases) {
+        auto path = workDir() / ("save-" + std::string(c.codec) + ".avi");
+        auto vo = options(streamtypeVIDEO, AVICOMPRESSF_KEYFRAMES | AVICOMPRESSF_INTERLEAVE, 2);
+        vo.fccHandler = c.handler;
+        vo.dwKeyFrameEvery = 4;
+        vo.dwQuality = 9000;
+        PAVISTREAM list[2] = {video.get(), in.audio.get()};
+        LPAVICOMPRESSOPTIONS opts[2] = {&vo, nullptr};
+        ASSERT_EQ(AVISaveVA(path.c_str(), nullptr, nullptr, 2, list, opts), AVIERR_OK)
+            << c.codec << ": " << AVILastErrorDetail();
+        std::string probe = testsupport::capture("ffprobe -v error -select_streams v -show_entries "
+                                                 "stream=codec_name,nb_frames,duration -of csv=p=0 " +
+                                                 testsupport::quote(path));
+        EXPECT_EQ(probe, std::string(c.codec) + ",0.480000,12\n") << c.codec;
+        std::string decoded = ffmpegDecode(path, "0:v", "rawvideo -pix_fmt bgr24");
+        std::string want = topDown(frames, kW, kH);
+        ASSERT_EQ(decoded.size(), want.size()) << c.codec;
+        if (c.lossless) {
+            EXPECT_TRUE(decoded == want) << c.codec << ": pixels differ";
+        } else {
+            double error = 0;
+            for (std::size_t i = 0; i < want.size(); ++i)
+                error += std::abs(int(std::uint8_t(decoded[i])) - int(std::uint8_t(want[i])));
+            EXPECT_LT(error / double(want.size()), 4.0) << c.codec;
+        }
+        if (!c.keys.empty()) {
+            std::string flags = testsupport::capture(
+                "ffprobe -v error -select_streams v -show_entries packet=flags -of csv=p=0 " +
+                testsupport::quote(path));
+            std::string keys;
+            for (std::size_t i = 0; i < flags.size(); ++i)
+                if (i == 0 || flags[i - 1] == '\n') keys += flags[i] == 'K' ? 'K' : '_';
+            EXPECT_EQ(keys, c.keys) << c.codec;
+        }
+        EXPECT_EQ(ffmpegDecode(path, "0:a", "s16le"), std::string(source().pcm.begin(), source().pcm.end()))
+            << c.codec;
+    }
+}
+
+} // namespace
