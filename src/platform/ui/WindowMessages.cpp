@@ -136,7 +136,8 @@ bool matches(Table& t, const MSG& msg, HWND filter, UINT first, UINT last) {
 
 // Takes (or with remove false copies) the first matching message of the calling thread's queue that was
 // posted no later than serial maxSerial. Needs the table's lock.
-bool takeMessage(Table& t, MSG* out, HWND filter, UINT first, UINT last, bool remove, std::uint64_t maxSerial) {
+bool takeMessage(Table& t, MSG* out, HWND filter, UINT first, UINT last, bool remove,
+                 std::uint64_t maxSerial) {
     auto it = t.queues.find(std::this_thread::get_id());
     if (it == t.queues.end()) return false;
     std::deque<Posted>& messages = it->second->messages;
@@ -157,7 +158,8 @@ bool validFilter(Table& t, HWND filter) {
 BOOL postTo(Table& t, std::thread::id thread, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     Queue& q = t.queueOf(thread);
     if (q.messages.size() >= std::size_t(POSTED_MESSAGE_LIMIT)) return FALSE;
-    q.messages.push_back(Posted{MSG{window, message, wParam, lParam, messageTime(), POINT{0, 0}}, t.nextSerial++});
+    q.messages.push_back(
+        Posted{MSG{window, message, wParam, lParam, messageTime(), POINT{0, 0}}, t.nextSerial++});
     q.arrived.notify_all();
     return TRUE;
 }
@@ -212,7 +214,8 @@ void freeWindow(HWND window) {
 // ---- classes ----
 
 ATOM RegisterClassA(const WNDCLASSA* wndClass) {
-    if (!wndClass || !wndClass->lpfnWndProc || !wndClass->lpszClassName || !*wndClass->lpszClassName) return 0;
+    if (!wndClass || !wndClass->lpfnWndProc || !wndClass->lpszClassName || !*wndClass->lpszClassName)
+        return 0;
     Table& t = table();
     std::lock_guard lock(t.mutex);
     const std::string key = foldCase(wndClass->lpszClassName);
@@ -265,8 +268,8 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
         t.windows.emplace(handle, std::move(w));
         if (parentWindow) parentWindow->children.push_back(handle);
     }
-    CREATESTRUCTA create{param, instance, menu, parent, height, width, y, x, LONG(style), windowName, className,
-                         exStyle};
+    CREATESTRUCTA create{param, instance, menu,        parent,     height,    width,
+                         y,     x,        LONG(style), windowName, className, exStyle};
     if (!SendMessageA(handle, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&create))) {
         if (IsWindow(handle)) freeWindow(handle);
         return nullptr;
