@@ -88,7 +88,9 @@ using win::AVIStreamPrevSampleTime;
 using win::AVIStreamSampleSize;
 using win::AVIStreamSampleToSample;
 using win::AVIStreamStartTime;
-// -1 when pos is a key frame (its nearest key frame is itself), else 0.
+// -1 when pos is a key frame (its nearest key frame is itself), else 0. Call it qualified
+// (kv::AVIStreamIsKeyFrame): for a platform stream argument, an unqualified call also finds the platform's
+// own form (true/false) and is ambiguous.
 inline win::BOOL AVIStreamIsKeyFrame(win::PAVISTREAM stream, win::LONG pos) {
     return win::AVIStreamIsKeyFrame(stream, pos) ? -1 : 0;
 }
