@@ -85,6 +85,9 @@ void InitCyclesMeasure();
 void StartCyclesMeasure();
 std::string StopCyclesMeasure(std::int32_t n);
 void Delay(std::int32_t ms, bool processMessages);
+// Dispatches the messages posted to the window (and its child windows) that are waiting; window 0
+// dispatches all of the calling thread's. A quit message stays queued for the message loop.
+void WinYield(win::HWND window);
 
 // ---- memory: zero-filled blocks of the global heap ----
 void* GlobalAllocMem(std::int32_t n);

@@ -3,6 +3,7 @@
 #include "core/KvUtils.h"
 
 #include "platform/ui/MessagePump.h"
+#include "platform/ui/WindowMessages.h"
 #include "platform/win/PerformanceCounter.h"
 #include "platform/winmm/TimeApi.h"
 
@@ -108,6 +109,10 @@ void Delay(std::int32_t ms, bool processMessages) {
         const auto wait = std::chrono::ceil<std::chrono::milliseconds>(left).count();
         if (pump->WaitForInput(std::uint32_t(wait))) pump->ProcessMessages();
     }
+}
+
+void WinYield(win::HWND window) {
+    win::dispatchPendingMessages(window);
 }
 
 } // namespace kv

@@ -2,6 +2,7 @@
 #include "platform/widgets/ControlWidget.h"
 
 #include "platform/gdi/GdiText.h"
+#include "platform/ui/WindowMessages.h"
 #include "platform/widgets/Forms.h"
 #include "platform/widgets/SaveOptionsDialog.h"
 
@@ -24,7 +25,42 @@ namespace {
 
 std::mutex g_handleMutex;
 std::unordered_map<win::HWND, TWinControl*> g_handles;
-std::uintptr_t g_lastHandle = 0x10000;
+
+// The procedure of the controls' windows: the text is the control's caption, WM_SHOWWINDOW shows or
+// hides the control; everything else gets the default handling.
+win::LRESULT controlWindowProc(win::HWND window, win::UINT message, win::WPARAM wParam, win::LPARAM lParam) {
+    TWinControl* control = message == win::WM_NCCREATE ? nullptr : FindControl(window);
+    if (!control) return win::DefWindowProcA(window, message, wParam, lParam);
+    switch (message) {
+    case win::WM_SETTEXT: {
+        const char* text = reinterpret_cast<const char*>(lParam);
+        bool done = false;
+        Guarded(control, [&] {
+            control->SetText(text ? text : "");
+            done = true;
+        });
+        return done ? win::TRUE : win::FALSE;
+    }
+    case win::WM_GETTEXT:
+        return win::copyWindowText(control->GetText().data(), control->GetText().size(), wParam, lParam);
+    case win::WM_GETTEXTLENGTH:
+        return win::LRESULT(control->GetText().size());
+    case win::WM_SHOWWINDOW:
+        Guarded(control, [&] { control->SetVisible(wParam != 0); });
+        return 0;
+    default:
+        return win::DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+constexpr char controlClassName[] = "TWinControl";
+
+bool registerControlClass() {
+    win::WNDCLASSA wndClass{};
+    wndClass.lpfnWndProc = &controlWindowProc;
+    wndClass.lpszClassName = controlClassName;
+    return win::RegisterClassA(&wndClass) != 0;
+}
 
 thread_local int g_dispatchDepth = 0;
 
@@ -79,16 +115,27 @@ bool OnGuiThread() {
 // ---- window handles ----
 
 win::HWND RegisterHandle(TWinControl* control) {
+    static const bool registered = registerControlClass();
+    (void)registered;
+    TWinControl* parent = control->GetParent();
+    const win::HWND parentHandle = parent && parent->HandleAllocated() ? parent->GetHandle() : nullptr;
+    const TRect r = control->GetBoundsRect();
+    const win::HWND handle =
+        win::CreateWindowExA(0, controlClassName, nullptr, parentHandle ? win::WS_CHILD : 0, r.left, r.top,
+                             r.right - r.left, r.bottom - r.top, parentHandle, nullptr, nullptr, nullptr);
+    if (!handle) throw Exception("コントロールのウィンドウを作成できません");
     std::lock_guard lock(g_handleMutex);
-    g_lastHandle += 4;
-    const auto handle = reinterpret_cast<win::HWND>(g_lastHandle);
     g_handles[handle] = control;
     return handle;
 }
 
 void UnregisterHandle(win::HWND handle) {
-    std::lock_guard lock(g_handleMutex);
-    g_handles.erase(handle);
+    {
+        std::lock_guard lock(g_handleMutex);
+        g_handles.erase(handle);
+    }
+    // The control is being taken down: its window's procedures see WM_DESTROY without the control.
+    win::DestroyWindow(handle);
 }
 
 TWinControl* ControlOfWidget(const QWidget* widget) {

@@ -1,0 +1,79 @@
+// The messages of the MCI window (the ANSI forms) and the MCI command numbers it also takes. There is
+// no MCI window on this platform; these are the numbers callers exchange with one.
+#pragma once
+
+#include "platform/win/WinTypes.h"
+
+namespace win {
+
+// ---- MCI commands ----
+constexpr UINT MCI_OPEN = 0x0803;
+constexpr UINT MCI_CLOSE = 0x0804;
+constexpr UINT MCI_PLAY = 0x0806;
+constexpr UINT MCI_SEEK = 0x0807;
+constexpr UINT MCI_STOP = 0x0808;
+constexpr UINT MCI_PAUSE = 0x0809;
+constexpr UINT MCI_STEP = 0x080E;
+constexpr UINT MCI_RECORD = 0x080F;
+constexpr UINT MCI_SAVE = 0x0813;
+constexpr UINT MCI_RESUME = 0x0855;
+
+// Seek targets of MCI_SEEK.
+constexpr LONG MCIWND_START = -1;
+constexpr LONG MCIWND_END = -2;
+
+// ---- MCI window messages, from WM_USER on ----
+constexpr UINT MCIWNDM_GETDEVICEID = 0x0400 + 100;
+constexpr UINT MCIWNDM_SENDSTRING = 0x0400 + 101;
+constexpr UINT MCIWNDM_GETPOSITION = 0x0400 + 102;
+constexpr UINT MCIWNDM_GETSTART = 0x0400 + 103;
+constexpr UINT MCIWNDM_GETLENGTH = 0x0400 + 104;
+constexpr UINT MCIWNDM_GETEND = 0x0400 + 105;
+constexpr UINT MCIWNDM_GETMODE = 0x0400 + 106;
+constexpr UINT MCIWNDM_EJECT = 0x0400 + 107;
+constexpr UINT MCIWNDM_SETZOOM = 0x0400 + 108;
+constexpr UINT MCIWNDM_GETZOOM = 0x0400 + 109;
+constexpr UINT MCIWNDM_SETVOLUME = 0x0400 + 110;
+constexpr UINT MCIWNDM_GETVOLUME = 0x0400 + 111;
+constexpr UINT MCIWNDM_SETSPEED = 0x0400 + 112;
+constexpr UINT MCIWNDM_GETSPEED = 0x0400 + 113;
+constexpr UINT MCIWNDM_SETREPEAT = 0x0400 + 114;
+constexpr UINT MCIWNDM_GETREPEAT = 0x0400 + 115;
+constexpr UINT MCIWNDM_REALIZE = 0x0400 + 118;
+constexpr UINT MCIWNDM_SETTIMEFORMAT = 0x0400 + 119;
+constexpr UINT MCIWNDM_GETTIMEFORMAT = 0x0400 + 120;
+constexpr UINT MCIWNDM_VALIDATEMEDIA = 0x0400 + 121;
+constexpr UINT MCIWNDM_PLAYFROM = 0x0400 + 122;
+constexpr UINT MCIWNDM_PLAYTO = 0x0400 + 123;
+constexpr UINT MCIWNDM_GETFILENAME = 0x0400 + 124;
+constexpr UINT MCIWNDM_GETDEVICE = 0x0400 + 125;
+constexpr UINT MCIWNDM_GETPALETTE = 0x0400 + 126;
+constexpr UINT MCIWNDM_SETPALETTE = 0x0400 + 127;
+constexpr UINT MCIWNDM_GETERROR = 0x0400 + 128;
+constexpr UINT MCIWNDM_SETTIMERS = 0x0400 + 129;
+constexpr UINT MCIWNDM_SETACTIVETIMER = 0x0400 + 130;
+constexpr UINT MCIWNDM_SETINACTIVETIMER = 0x0400 + 131;
+constexpr UINT MCIWNDM_GETACTIVETIMER = 0x0400 + 132;
+constexpr UINT MCIWNDM_GETINACTIVETIMER = 0x0400 + 133;
+constexpr UINT MCIWNDM_NEW = 0x0400 + 134;
+constexpr UINT MCIWNDM_CHANGESTYLES = 0x0400 + 135;
+constexpr UINT MCIWNDM_GETSTYLES = 0x0400 + 136;
+constexpr UINT MCIWNDM_GETALIAS = 0x0400 + 137;
+constexpr UINT MCIWNDM_RETURNSTRING = 0x0400 + 138;
+constexpr UINT MCIWNDM_PLAYREVERSE = 0x0400 + 139;
+constexpr UINT MCIWNDM_GET_SOURCE = 0x0400 + 140;
+constexpr UINT MCIWNDM_PUT_SOURCE = 0x0400 + 141;
+constexpr UINT MCIWNDM_GET_DEST = 0x0400 + 142;
+constexpr UINT MCIWNDM_PUT_DEST = 0x0400 + 143;
+constexpr UINT MCIWNDM_CAN_PLAY = 0x0400 + 144;
+constexpr UINT MCIWNDM_CAN_WINDOW = 0x0400 + 145;
+constexpr UINT MCIWNDM_CAN_RECORD = 0x0400 + 146;
+constexpr UINT MCIWNDM_CAN_SAVE = 0x0400 + 147;
+constexpr UINT MCIWNDM_CAN_EJECT = 0x0400 + 148;
+constexpr UINT MCIWNDM_CAN_CONFIG = 0x0400 + 149;
+constexpr UINT MCIWNDM_PALETTEKICK = 0x0400 + 150;
+constexpr UINT MCIWNDM_OPENINTERFACE = 0x0400 + 151;
+constexpr UINT MCIWNDM_SETOWNER = 0x0400 + 152;
+constexpr UINT MCIWNDM_OPEN = 0x0400 + 153;
+
+} // namespace win
