@@ -3,7 +3,6 @@
 #include "avi/KvAVI.h"
 
 #include "core/KvUtils.h"
-#include "platform/ui/WindowHandle.h"
 #include "platform/win/ByteReader.h"
 #include "platform/win/GlobalMemory.h"
 
@@ -222,25 +221,6 @@ void TKvAVICompressor::FreeStreams() {
 }
 
 // ---- the dialog and the save ----
-
-win::HWND TKvAVICompressor::ownerWindow() const {
-    if (m_ownerHandle) return m_ownerHandle;
-    return host::WindowHandleOf(Owner());
-}
-
-bool TKvAVICompressor::ChooseOptions() {
-    std::vector<win::PAVISTREAM> streams;
-    for (int i = 0; i < GetStreamCount(); ++i)
-        streams.push_back(GetStreams(i)->GetPStream());
-    std::vector<win::AVICOMPRESSOPTIONS*> records =
-        m_options ? *m_options : std::vector<win::AVICOMPRESSOPTIONS*>{};
-    win::UINT flags = 0;
-    if (m_chooseDataRate) flags |= win::ICMF_CHOOSE_DATARATE;
-    if (m_chooseKeyFrame) flags |= win::ICMF_CHOOSE_KEYFRAME;
-    if (m_choosePreview) flags |= win::ICMF_CHOOSE_PREVIEW;
-    return win::AVISaveOptions(ownerWindow(), flags, int(records.size()), streams.data(), records.data()) !=
-           0;
-}
 
 bool TKvAVICompressor::SaveToFile(const std::string& FileName) {
     if (GetStreamCount() == 0) throw EKvAVIError("No data to save");
