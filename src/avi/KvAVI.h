@@ -261,6 +261,8 @@ public:
     // Gives each stored record to the first stream of its type. False, with nothing changed, when there
     // are no records, no value, or the value is not a well-formed list of records.
     bool LoadOptionsFromRegistry(win::HKEY root, const std::string& key, const std::string& name);
+    // The same from the bytes of a stored value.
+    bool loadOptionsFromBytes(const std::uint8_t* data, std::size_t size);
 
     void FreeOptions();
     void FreeStreams();

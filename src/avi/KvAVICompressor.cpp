@@ -262,8 +262,12 @@ bool TKvAVICompressor::LoadOptionsFromRegistry(win::HKEY root, const std::string
     if (size <= 0) return false;
     std::vector<std::uint8_t> value(static_cast<std::size_t>(size));
     const std::int32_t got = GetFromRegistryBinary(root, key, name, size, value.data());
+    return got == size && loadOptionsFromBytes(value.data(), value.size());
+}
+
+bool TKvAVICompressor::loadOptionsFromBytes(const std::uint8_t* data, std::size_t size) {
     std::vector<StoredAviOptions> stored;
-    if (got != size || !aviOptionsFromBytes(value.data(), value.size(), stored)) return false;
+    if (!m_options || !aviOptionsFromBytes(data, size, stored)) return false;
 
     // Which record each stored one lands on: the first stream of its type. Found before anything changes,
     // so that a stream that cannot tell its type leaves every record as it was.
