@@ -74,10 +74,6 @@ void avLogCallback(void* object, int level, const char* format, va_list args) {
     record->last = std::move(text);
 }
 
-void installAvLog() {
-    static std::once_flag once;
-    std::call_once(once, [] { av_log_set_callback(avLogCallback); });
-}
 
 // Decodes through libavcodec. Samples are sent as packets tagged with their index; each frame that
 // comes out fills one "slot" (a sample position): the slot its tag names, or, for decoders that
@@ -425,6 +421,11 @@ void AvDecoder::decodeUpTo(LONG pos) {
 }
 
 } // namespace
+
+void installAvLog() {
+    static std::once_flag once;
+    std::call_once(once, [] { av_log_set_callback(avLogCallback); });
+}
 
 int avCodecForCompression(DWORD compression) {
     const AVCodecTag* const tables[] = {avformat_get_riff_video_tags(), nullptr};

@@ -13,6 +13,9 @@ namespace win::vfw {
 // libavformat knows none.
 int avCodecForCompression(DWORD compression);
 
+// Routes libavcodec's log through our handler (quiet unless QUILLAN_AV_LOG=1); done once.
+void installAvLog();
+
 // A decoder for a compressed source, or nullptr with error naming the cause.
 std::unique_ptr<FrameDecoder> makeAvDecoder(const SourceFormat& source, SampleReader& reader, OutputDib& out,
                                             std::string& error);

@@ -11,40 +11,26 @@ namespace {
 
 constexpr FOURCC kDibHandler = mmioFOURCC('D', 'I', 'B', ' ');
 
-// Bytes of a packed DIB's header with its colour table or masks.
-std::size_t dibHeaderBytes(const BITMAPINFOHEADER& bi) {
-    std::size_t n = bi.biSize;
-    if (bi.biCompression == BI_BITFIELDS && bi.biSize == sizeof(BITMAPINFOHEADER)) n += 12;
-    if (bi.biBitCount <= 8)
-        n += 4 * std::size_t(bi.biClrUsed ? std::min<DWORD>(bi.biClrUsed, 256) : 1u << bi.biBitCount);
-    return n;
-}
-
-std::size_t dibImageBytes(const BITMAPINFOHEADER& bi) {
-    const std::uint64_t h = std::uint64_t(bi.biHeight < 0 ? -std::int64_t(bi.biHeight) : bi.biHeight);
-    return std::size_t(vfw::dibStride(std::uint64_t(std::max<LONG>(bi.biWidth, 0)), bi.biBitCount) * h);
-}
-
 // Full frames: the decoded DIB's pixels are the samples; every frame is a key frame.
 class DibEncoder final : public AviFrameEncoder {
   public:
     explicit DibEncoder(const BITMAPINFOHEADER* first) {
         const auto* p = reinterpret_cast<const std::uint8_t*>(first);
-        m_format.assign(p, p + dibHeaderBytes(*first));
+        m_format.assign(p, p + aviDibSizes(*first).header);
         BITMAPINFOHEADER& bi = *reinterpret_cast<BITMAPINFOHEADER*>(m_format.data());
-        bi.biSizeImage = DWORD(dibImageBytes(bi));
+        bi.biSizeImage = DWORD(aviDibSizes(bi).image);
     }
     const std::vector<std::uint8_t>& format() const override { return m_format; }
     FOURCC handler() const override { return kDibHandler; }
     HRESULT begin() override { return AVIERR_OK; }
     HRESULT encode(const BITMAPINFOHEADER* dib, bool, std::vector<std::uint8_t>& out, bool& key) override {
-        const auto* p = reinterpret_cast<const std::uint8_t*>(dib) + dibHeaderBytes(*dib);
-        out.assign(p, p + dibImageBytes(*dib));
+        const auto* p = reinterpret_cast<const std::uint8_t*>(dib) + aviDibSizes(*dib).header;
+        out.assign(p, p + aviDibSizes(*dib).image);
         key = true;
         return AVIERR_OK;
     }
     DWORD maxSampleSize() const override {
-        return DWORD(dibImageBytes(*reinterpret_cast<const BITMAPINFOHEADER*>(m_format.data())));
+        return DWORD(aviDibSizes(*reinterpret_cast<const BITMAPINFOHEADER*>(m_format.data())).image);
     }
 
   private:
@@ -72,11 +58,21 @@ BITMAPINFOHEADER decodeFormat(PAVISTREAM source, const AVICOMPRESSOPTIONS& optio
     bi.biPlanes = 1;
     bi.biBitCount = 24;
     bi.biCompression = BI_RGB;
-    bi.biSizeImage = DWORD(dibImageBytes(bi));
+    bi.biSizeImage = DWORD(aviDibSizes(bi).image);
     return bi;
 }
 
 } // namespace
+
+AviDibSizes aviDibSizes(const BITMAPINFOHEADER& bi) {
+    std::size_t head = bi.biSize;
+    if (bi.biCompression == BI_BITFIELDS && bi.biSize == sizeof bi) head += 12;
+    if (bi.biBitCount <= 8)
+        head += 4 * std::size_t(bi.biClrUsed ? std::min<DWORD>(bi.biClrUsed, 256) : 1u << bi.biBitCount);
+    const std::uint64_t h = std::uint64_t(bi.biHeight < 0 ? -std::int64_t(bi.biHeight) : bi.biHeight);
+    return {head,
+            std::size_t(vfw::dibStride(std::uint64_t(std::max<LONG>(bi.biWidth, 0)), bi.biBitCount) * h)};
+}
 
 HRESULT AviCompressedStream::create(PAVISTREAM* out, PAVISTREAM source, const AVICOMPRESSOPTIONS& options) {
     *out = nullptr;
@@ -108,7 +104,7 @@ HRESULT AviCompressedStream::create(PAVISTREAM* out, PAVISTREAM source, const AV
     if (options.fccHandler == 0 || options.fccHandler == kDibHandler)
         encoder = std::make_unique<DibEncoder>(first);
     else
-        encoder = aviMakeIcmEncoder(first, options, hr);
+        encoder = aviMakeIcmEncoder(first, options, info.dwRate, info.dwScale, hr);
     if (!encoder) {
         frames->Release();
         return hr ? hr : AVIERR_NOCOMPRESSOR;
@@ -222,12 +218,13 @@ HRESULT AviCompressedStream::encodeNext() {
 
 HRESULT AviCompressedStream::produce(LONG pos) {
     if (pos == m_made) return AVIERR_OK;
-    if (pos < m_made) {
-        // Back in the stream: a new run from the key frame at or before pos.
-        LONG from = pos;
-        while (from > 0 && !m_key[std::size_t(from)])
-            --from;
-        m_made = from - 1;
+    // The nearest key frame made at or before pos: a run may start there instead of going on (behind
+    // the frame asked for, or far ahead of the frames made).
+    LONG key = std::min<LONG>(pos, LONG(m_key.size()) - 1);
+    while (key > 0 && !m_key[std::size_t(key)])
+        --key;
+    if (pos < m_made || key > m_made + 1) {
+        m_made = std::max<LONG>(key, 0) - 1;
         m_sinceKey = -1; // the run's first frame is a key frame
     }
     while (m_made < pos)

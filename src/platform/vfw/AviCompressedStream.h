@@ -29,10 +29,17 @@ class AviFrameEncoder {
     virtual DWORD maxSampleSize() const { return 0; }
 };
 
-// The encoder of the installable compressor options.fccHandler for frames in the DIB format of input;
-// nullptr with hr set when there is none that takes them.
+// The encoder of the installable compressor options.fccHandler for frames in the DIB format of input, at
+// rate / scale frames a second; nullptr with hr set when there is none that takes them.
 std::unique_ptr<AviFrameEncoder> aviMakeIcmEncoder(const BITMAPINFOHEADER* input,
-                                                   const AVICOMPRESSOPTIONS& options, HRESULT& hr);
+                                                   const AVICOMPRESSOPTIONS& options, DWORD rate, DWORD scale,
+                                                   HRESULT& hr);
+
+// Bytes of a packed DIB's header with its colour table or masks, and of its pixels.
+struct AviDibSizes {
+    std::size_t header, image;
+};
+AviDibSizes aviDibSizes(const BITMAPINFOHEADER& bi);
 
 class AviCompressedStream final : public IAVIStream {
   public:
