@@ -4,6 +4,8 @@
 #include "avi/KvAVI.h"
 #include "core/KvUtils.h"
 #include "platform/registry/Registry.h"
+#include "platform/ui/WindowHandle.h"
+#include "platform/vfw/AviSaveOptions.h"
 #include "platform/vfw/AviWriteUtil.h"
 #include "platform/win/GlobalMemory.h"
 #include "support/TestRegistry.h"
@@ -374,4 +376,82 @@ TEST(KvAVIFilter, NulListsBecomeBarSeparatedFilters) {
         EXPECT_NE(filter.back(), '|') << filter;
         EXPECT_EQ(filter.find('\0'), std::string::npos);
     }
+}
+
+namespace {
+
+// A component with a window of its own, as the windowed controls are.
+struct WindowedOwner : host::TComponent, host::IWindowHandle {
+    WindowedOwner() : host::TComponent(nullptr) {}
+    win::HWND GetHandle() override { return reinterpret_cast<win::HWND>(std::uintptr_t(0x4711)); }
+};
+
+// Answers the options dialog in the test's place and records what it was asked.
+struct DialogStandIn {
+    win::HWND owner = nullptr;
+    win::UINT flags = 0;
+    int streams = -1;
+    win::INT_PTR answer = 1;
+    win::AviSaveOptionsFunction previous;
+    DialogStandIn() {
+        previous = win::SetSaveOptionsHandler(
+            [this](win::HWND o, win::UINT f, int n, win::PAVISTREAM*, win::LPAVICOMPRESSOPTIONS* options) {
+                owner = o;
+                flags = f;
+                streams = n;
+                if (answer) options[0]->fccHandler = win::mmioFOURCC('M', 'J', 'P', 'G');
+                return answer;
+            });
+    }
+    ~DialogStandIn() { win::SetSaveOptionsHandler(previous); }
+};
+
+} // namespace
+
+TEST(KvAVICompressor, ChooseOptionsAsksOverTheOwnerWindowWithTheChosenFields) {
+    Streams s;
+    DialogStandIn dialog;
+    WindowedOwner windowed;
+    auto* c = new TKvAVICompressor(&windowed); // freed by its owner
+    c->AddStream(s.v);
+    c->AddStream(s.a);
+    struct Case {
+        bool keyFrame, dataRate, preview;
+        win::UINT flags;
+    } cases[] = {
+        {false, false, false, 0},
+        {true, false, false, win::ICMF_CHOOSE_KEYFRAME},
+        {false, true, true, win::ICMF_CHOOSE_DATARATE | win::ICMF_CHOOSE_PREVIEW},
+        {true, true, true, 7},
+    };
+    for (const Case& k : cases) {
+        c->SetChooseKeyFrame(k.keyFrame);
+        c->SetChooseDataRate(k.dataRate);
+        c->SetChoosePreview(k.preview);
+        ASSERT_TRUE(c->ChooseOptions());
+        EXPECT_EQ(dialog.flags, k.flags);
+        EXPECT_EQ(dialog.streams, 2);
+        EXPECT_EQ(dialog.owner, windowed.GetHandle()); // the owner's window, none having been set
+    }
+    EXPECT_EQ(c->GetOptions(0)->fccHandler, win::mmioFOURCC('M', 'J', 'P', 'G'));
+    c->SetOwnerHandle(reinterpret_cast<win::HWND>(std::uintptr_t(0x99)));
+    dialog.answer = 0; // cancelled
+    c->GetOptions(0)->fccHandler = 0;
+    EXPECT_FALSE(c->ChooseOptions());
+    EXPECT_EQ(dialog.owner, c->GetOwnerHandle());
+    EXPECT_EQ(c->GetOptions(0)->fccHandler, 0u);
+}
+
+TEST(KvAVICompressor, AnOwnerWithoutAWindowIsAnInvalidCast) {
+    Streams s;
+    DialogStandIn dialog;
+    host::TComponent plain(nullptr);
+    auto* c = new TKvAVICompressor(&plain);
+    c->AddStream(s.v);
+    EXPECT_THROW(c->ChooseOptions(), host::EInvalidCast);
+    EXPECT_EQ(dialog.streams, -1); // never asked
+    TKvAVICompressor ownerless(nullptr);
+    ownerless.AddStream(s.v);
+    EXPECT_TRUE(ownerless.ChooseOptions());
+    EXPECT_EQ(dialog.owner, nullptr);
 }
