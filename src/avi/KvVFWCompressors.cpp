@@ -18,9 +18,9 @@ LRESULT send(HIC hic, UINT msg, DWORD_PTR dw1 = 0, DWORD_PTR dw2 = 0) {
     return ICSendMessage(hic, msg, dw1, dw2);
 }
 
-ICDECOMPRESSEX decompressEx(DWORD flags, LPBITMAPINFOHEADER lpbiSrc, LPVOID lpSrc, int xSrc, int ySrc, int dxSrc,
-                            int dySrc, LPBITMAPINFOHEADER lpbiDst, LPVOID lpDst, int xDst, int yDst, int dxDst,
-                            int dyDst) {
+ICDECOMPRESSEX decompressEx(DWORD flags, LPBITMAPINFOHEADER lpbiSrc, LPVOID lpSrc, int xSrc, int ySrc,
+                            int dxSrc, int dySrc, LPBITMAPINFOHEADER lpbiDst, LPVOID lpDst, int xDst,
+                            int yDst, int dxDst, int dyDst) {
     ICDECOMPRESSEX ic{};
     ic.dwFlags = flags;
     ic.lpbiSrc = lpbiSrc;
@@ -141,26 +141,26 @@ LRESULT ICDecompressEnd(HIC hic) {
 }
 
 LRESULT ICDecompressEx(HIC hic, DWORD dwFlags, LPBITMAPINFOHEADER lpbiSrc, LPVOID lpSrc, int xSrc, int ySrc,
-                       int dxSrc, int dySrc, LPBITMAPINFOHEADER lpbiDst, LPVOID lpDst, int xDst, int yDst, int dxDst,
-                       int dyDst) {
-    ICDECOMPRESSEX ic =
-        decompressEx(dwFlags, lpbiSrc, lpSrc, xSrc, ySrc, dxSrc, dySrc, lpbiDst, lpDst, xDst, yDst, dxDst, dyDst);
+                       int dxSrc, int dySrc, LPBITMAPINFOHEADER lpbiDst, LPVOID lpDst, int xDst, int yDst,
+                       int dxDst, int dyDst) {
+    ICDECOMPRESSEX ic = decompressEx(dwFlags, lpbiSrc, lpSrc, xSrc, ySrc, dxSrc, dySrc, lpbiDst, lpDst, xDst,
+                                     yDst, dxDst, dyDst);
     return send(hic, ICM_DECOMPRESSEX, ptr(&ic), sizeof ic);
 }
 
-LRESULT ICDecompressExBegin(HIC hic, DWORD dwFlags, LPBITMAPINFOHEADER lpbiSrc, LPVOID lpSrc, int xSrc, int ySrc,
-                            int dxSrc, int dySrc, LPBITMAPINFOHEADER lpbiDst, LPVOID lpDst, int xDst, int yDst,
-                            int dxDst, int dyDst) {
-    ICDECOMPRESSEX ic =
-        decompressEx(dwFlags, lpbiSrc, lpSrc, xSrc, ySrc, dxSrc, dySrc, lpbiDst, lpDst, xDst, yDst, dxDst, dyDst);
+LRESULT ICDecompressExBegin(HIC hic, DWORD dwFlags, LPBITMAPINFOHEADER lpbiSrc, LPVOID lpSrc, int xSrc,
+                            int ySrc, int dxSrc, int dySrc, LPBITMAPINFOHEADER lpbiDst, LPVOID lpDst,
+                            int xDst, int yDst, int dxDst, int dyDst) {
+    ICDECOMPRESSEX ic = decompressEx(dwFlags, lpbiSrc, lpSrc, xSrc, ySrc, dxSrc, dySrc, lpbiDst, lpDst, xDst,
+                                     yDst, dxDst, dyDst);
     return send(hic, ICM_DECOMPRESSEX_BEGIN, ptr(&ic), sizeof ic);
 }
 
-LRESULT ICDecompressExQuery(HIC hic, DWORD dwFlags, LPBITMAPINFOHEADER lpbiSrc, LPVOID lpSrc, int xSrc, int ySrc,
-                            int dxSrc, int dySrc, LPBITMAPINFOHEADER lpbiDst, LPVOID lpDst, int xDst, int yDst,
-                            int dxDst, int dyDst) {
-    ICDECOMPRESSEX ic =
-        decompressEx(dwFlags, lpbiSrc, lpSrc, xSrc, ySrc, dxSrc, dySrc, lpbiDst, lpDst, xDst, yDst, dxDst, dyDst);
+LRESULT ICDecompressExQuery(HIC hic, DWORD dwFlags, LPBITMAPINFOHEADER lpbiSrc, LPVOID lpSrc, int xSrc,
+                            int ySrc, int dxSrc, int dySrc, LPBITMAPINFOHEADER lpbiDst, LPVOID lpDst,
+                            int xDst, int yDst, int dxDst, int dyDst) {
+    ICDECOMPRESSEX ic = decompressEx(dwFlags, lpbiSrc, lpSrc, xSrc, ySrc, dxSrc, dySrc, lpbiDst, lpDst, xDst,
+                                     yDst, dxDst, dyDst);
     return send(hic, ICM_DECOMPRESSEX_QUERY, ptr(&ic), sizeof ic);
 }
 
@@ -168,8 +168,8 @@ LRESULT ICDecompressExEnd(HIC hic) {
     return send(hic, ICM_DECOMPRESSEX_END);
 }
 
-LRESULT ICDrawSuggestFormat(HIC hic, LPBITMAPINFOHEADER lpbiIn, LPBITMAPINFOHEADER lpbiOut, int dxSrc, int dySrc,
-                            int dxDst, int dyDst, HIC hicDecomp) {
+LRESULT ICDrawSuggestFormat(HIC hic, LPBITMAPINFOHEADER lpbiIn, LPBITMAPINFOHEADER lpbiOut, int dxSrc,
+                            int dySrc, int dxDst, int dyDst, HIC hicDecomp) {
     ICDRAWSUGGEST ic{};
     ic.lpbiIn = lpbiIn;
     ic.lpbiSuggest = lpbiOut;

@@ -39,12 +39,7 @@ inline win::LRESULT driverProc(win::DWORD_PTR, win::HDRVR, win::UINT msg, win::L
     auto* in = reinterpret_cast<BITMAPINFOHEADER*>(l1);
     switch (msg) {
     case DRV_OPEN:
-        return 1;
     case DRV_CLOSE:
-    case DRV_LOAD:
-    case DRV_FREE:
-    case DRV_ENABLE:
-    case DRV_DISABLE:
         return 1;
     case ICM_GETINFO: {
         ICINFO info{};

@@ -266,8 +266,10 @@ HRESULT writeAll(std::vector<SaveStream>& streams, AVISAVECALLBACK callback, int
             master = i;
             break;
         }
-    const bool interleave =
-        every && streams.size() > 1 && streams[master].info.dwRate && streams[master].info.dwScale;
+    // Turns are counted in frames of a video stream; files without one are written stream by stream.
+    const SaveStream& m = streams[master];
+    const bool interleave = every && streams.size() > 1 && m.info.fccType == streamtypeVIDEO && m.chunked() &&
+                            m.info.dwRate && m.info.dwScale;
     if (interleave) {
         if (HRESULT hr = writeInterleaved(streams, saver, master, every)) return hr;
     } else {

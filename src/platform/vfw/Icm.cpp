@@ -161,11 +161,13 @@ LRESULT ICSendMessage(HIC hic, UINT msg, DWORD_PTR dw1, DWORD_PTR dw2) {
     return hic->driver->message(msg, dw1, dw2);
 }
 
-HIC ICLocate(DWORD fccType, DWORD fccHandler, LPBITMAPINFOHEADER lpbiIn, LPBITMAPINFOHEADER lpbiOut, WORD wFlags) {
+HIC ICLocate(DWORD fccType, DWORD fccHandler, LPBITMAPINFOHEADER lpbiIn, LPBITMAPINFOHEADER lpbiOut,
+             WORD wFlags) {
     if (!lpbiIn) return nullptr;
     if (fccHandler != 0)
         if (HIC hic = tryLocate(fccType, fccHandler, lpbiIn, lpbiOut, wFlags)) return hic;
-    const bool decoding = wFlags == ICMODE_DECOMPRESS || wFlags == ICMODE_FASTDECOMPRESS || wFlags == ICMODE_DRAW;
+    const bool decoding =
+        wFlags == ICMODE_DECOMPRESS || wFlags == ICMODE_FASTDECOMPRESS || wFlags == ICMODE_DRAW;
     if (decoding && lpbiIn->biCompression != fccHandler)
         if (HIC hic = tryLocate(fccType, lpbiIn->biCompression, lpbiIn, lpbiOut, wFlags)) return hic;
     for (const Candidate& c : candidates(fccType)) {
@@ -208,16 +210,17 @@ LRESULT ICGetInfo(HIC hic, ICINFO* picinfo, DWORD cb) {
     return ICSendMessage(hic, ICM_GETINFO, reinterpret_cast<DWORD_PTR>(picinfo), cb);
 }
 
-DWORD ICCompress(HIC hic, DWORD dwFlags, LPBITMAPINFOHEADER lpbiOutput, LPVOID lpData, LPBITMAPINFOHEADER lpbiInput,
-                 LPVOID lpBits, LPDWORD lpckid, LPDWORD lpdwFlags, LONG lFrameNum, DWORD dwFrameSize,
-                 DWORD dwQuality, LPBITMAPINFOHEADER lpbiPrev, LPVOID lpPrev) {
-    ICCOMPRESS ic{dwFlags, lpbiOutput, lpData,  lpbiInput,  lpBits,   lpckid, lpdwFlags,
-                  lFrameNum, dwFrameSize, dwQuality, lpbiPrev, lpPrev};
+DWORD ICCompress(HIC hic, DWORD dwFlags, LPBITMAPINFOHEADER lpbiOutput, LPVOID lpData,
+                 LPBITMAPINFOHEADER lpbiInput, LPVOID lpBits, LPDWORD lpckid, LPDWORD lpdwFlags,
+                 LONG lFrameNum, DWORD dwFrameSize, DWORD dwQuality, LPBITMAPINFOHEADER lpbiPrev,
+                 LPVOID lpPrev) {
+    ICCOMPRESS ic{dwFlags,   lpbiOutput, lpData,      lpbiInput, lpBits,   lpckid,
+                  lpdwFlags, lFrameNum,  dwFrameSize, dwQuality, lpbiPrev, lpPrev};
     return DWORD(ICSendMessage(hic, ICM_COMPRESS, reinterpret_cast<DWORD_PTR>(&ic), sizeof ic));
 }
 
-DWORD ICDecompress(HIC hic, DWORD dwFlags, LPBITMAPINFOHEADER lpbiFormat, LPVOID lpData, LPBITMAPINFOHEADER lpbi,
-                   LPVOID lpBits) {
+DWORD ICDecompress(HIC hic, DWORD dwFlags, LPBITMAPINFOHEADER lpbiFormat, LPVOID lpData,
+                   LPBITMAPINFOHEADER lpbi, LPVOID lpBits) {
     ICDECOMPRESS ic{dwFlags, lpbiFormat, lpData, lpbi, lpBits, 0};
     return DWORD(ICSendMessage(hic, ICM_DECOMPRESS, reinterpret_cast<DWORD_PTR>(&ic), sizeof ic));
 }

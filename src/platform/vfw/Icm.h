@@ -1,6 +1,6 @@
 // The installable compressors: opening, locating and enumerating video compressors and decompressors and
 // talking to them with ICM_ messages, with the names, numbers and records of the platform interface.
-// The installed drivers are ours: uncompressed DIBs, RLE8, and libavcodec's MJPEG, MPEG-4 part 2, FFV1,
+// The installed drivers are ours: uncompressed DIBs, RLE8, and libavcodec's MJPEG, MPEG-4 Visual, FFV1,
 // Huffyuv and (when the library has an encoder for it) H.264. Further drivers can be installed as a
 // driver procedure with ICInstall.
 #pragma once
@@ -234,6 +234,28 @@ struct ICSETSTATUSPROC {
     ICSTATUSPROC Status;
 };
 
+// Parameter block of ICM_COMPRESS_FRAMES_INFO: what a sequence of frames about to be compressed asks
+// for (the drivers here take the quality and the key-frame rate from it).
+constexpr DWORD ICCOMPRESSFRAMES_PADDING = 0x00000001;
+struct ICCOMPRESSFRAMES {
+    DWORD dwFlags;
+    LPBITMAPINFOHEADER lpbiOutput;
+    LPARAM lOutput;
+    LPBITMAPINFOHEADER lpbiInput;
+    LPARAM lInput;
+    LONG lStartFrame;
+    LONG lFrameCount;
+    LONG lQuality;  // 0..10000, or -1 for the default
+    LONG lDataRate; // bytes per second, 0 for any
+    LONG lKeyRate;  // a key frame every n frames, 0 for only the first
+    DWORD dwRate;   // frame rate: dwRate / dwScale frames a second
+    DWORD dwScale;
+    DWORD dwOverheadPerFrame;
+    DWORD dwReserved2;
+    LONG (*GetData)(LPARAM lInput, LONG lFrame, LPVOID lpBits, LONG len);
+    LONG (*PutData)(LPARAM lOutput, LONG lFrame, LPVOID lpBits, LONG len);
+};
+
 #if INTPTR_MAX == INT32_MAX
 static_assert(sizeof(ICDECOMPRESSEX) == 52);
 static_assert(sizeof(ICDRAWSUGGEST) == 28);
@@ -251,7 +273,8 @@ LRESULT ICSendMessage(HIC hic, UINT msg, DWORD_PTR dw1, DWORD_PTR dw2);
 // A driver that can handle lpbiIn (to lpbiOut, which may be null) in the mode of wFlags (ICMODE_COMPRESS,
 // ICMODE_DECOMPRESS, ICMODE_DRAW and their fast forms): fccHandler first, for decompression then the
 // input's biCompression, then every installed driver of the type. 0 when none can.
-HIC ICLocate(DWORD fccType, DWORD fccHandler, LPBITMAPINFOHEADER lpbiIn, LPBITMAPINFOHEADER lpbiOut, WORD wFlags);
+HIC ICLocate(DWORD fccType, DWORD fccHandler, LPBITMAPINFOHEADER lpbiIn, LPBITMAPINFOHEADER lpbiOut,
+             WORD wFlags);
 
 // Enumeration: with fccHandler below the driver count it is an index and fills the info of that driver
 // of the type (0: any type); otherwise it names the driver. TRUE when there is such a driver.
@@ -261,12 +284,13 @@ LRESULT ICGetInfo(HIC hic, ICINFO* picinfo, DWORD cb);
 
 // Compresses one frame (ICM_COMPRESS). Returns ICERR_OK or an error; lpbiOutput->biSizeImage receives
 // the size of the compressed data.
-DWORD ICCompress(HIC hic, DWORD dwFlags, LPBITMAPINFOHEADER lpbiOutput, LPVOID lpData, LPBITMAPINFOHEADER lpbiInput,
-                 LPVOID lpBits, LPDWORD lpckid, LPDWORD lpdwFlags, LONG lFrameNum, DWORD dwFrameSize,
-                 DWORD dwQuality, LPBITMAPINFOHEADER lpbiPrev, LPVOID lpPrev);
+DWORD ICCompress(HIC hic, DWORD dwFlags, LPBITMAPINFOHEADER lpbiOutput, LPVOID lpData,
+                 LPBITMAPINFOHEADER lpbiInput, LPVOID lpBits, LPDWORD lpckid, LPDWORD lpdwFlags,
+                 LONG lFrameNum, DWORD dwFrameSize, DWORD dwQuality, LPBITMAPINFOHEADER lpbiPrev,
+                 LPVOID lpPrev);
 // Decompresses one frame (ICM_DECOMPRESS); lpbiFormat->biSizeImage is the size of lpData.
-DWORD ICDecompress(HIC hic, DWORD dwFlags, LPBITMAPINFOHEADER lpbiFormat, LPVOID lpData, LPBITMAPINFOHEADER lpbi,
-                   LPVOID lpBits);
+DWORD ICDecompress(HIC hic, DWORD dwFlags, LPBITMAPINFOHEADER lpbiFormat, LPVOID lpData,
+                   LPBITMAPINFOHEADER lpbi, LPVOID lpBits);
 
 // A driver procedure: called with DRV_OPEN (lParam2 an ICOPEN record; the answer is the instance id
 // passed back with every later message, 0 refuses), the ICM_ messages and DRV_CLOSE.

@@ -1,4 +1,4 @@
-// The libavcodec drivers: MJPEG, MPEG-4 part 2, FFV1, Huffyuv and H.264. Compression takes 24- or
+// The libavcodec drivers: MJPEG, MPEG-4 Visual, FFV1, Huffyuv and H.264. Compression takes 24- or
 // 32-bit bottom-up (or top-down) DIBs, converts them with libswscale to the encoder's pixel format and
 // delivers exactly one compressed frame per frame given: the encoders run without B-frames, look-ahead
 // or frame threads. Decompression goes through libavcodec and the frame decompressor's converter.
@@ -32,7 +32,7 @@ enum class QualityScale {
     Crf     // x264's constant rate factor 0..51
 };
 
-struct CodecSpec {
+struct CodecEntry {
     FOURCC handler; // also the compression written
     std::vector<FOURCC> decodes;
     AVCodecID id;
@@ -46,8 +46,8 @@ struct CodecSpec {
     std::vector<AVPixelFormat> pixelFormats; // in order of preference
 };
 
-const std::vector<CodecSpec>& codecSpecs() {
-    static const std::vector<CodecSpec> specs = {
+const std::vector<CodecEntry>& codecTable() {
+    static const std::vector<CodecEntry> table = {
         {mmioFOURCC('M', 'J', 'P', 'G'),
          {mmioFOURCC('M', 'J', 'P', 'G')},
          AV_CODEC_ID_MJPEG,
@@ -65,7 +65,7 @@ const std::vector<CodecSpec>& codecSpecs() {
          AV_CODEC_ID_MPEG4,
          nullptr,
          "MPEG-4",
-         "MPEG-4 part 2 video",
+         "MPEG-4 Visual video",
          VIDCF_QUALITY | VIDCF_TEMPORAL,
          QualityScale::QScale,
          7500,
@@ -105,18 +105,18 @@ const std::vector<CodecSpec>& codecSpecs() {
          30,
          {AV_PIX_FMT_YUV420P}},
     };
-    return specs;
+    return table;
 }
 
-const AVCodec* findEncoder(const CodecSpec& spec) {
-    if (!spec.encoderName) return avcodec_find_encoder(spec.id);
-    const AVCodec* c = avcodec_find_encoder_by_name(spec.encoderName);
-    return c && c->id == spec.id ? c : nullptr;
+const AVCodec* findEncoder(const CodecEntry& codec) {
+    if (!codec.encoderName) return avcodec_find_encoder(codec.id);
+    const AVCodec* c = avcodec_find_encoder_by_name(codec.encoderName);
+    return c && c->id == codec.id ? c : nullptr;
 }
 
-AVPixelFormat choosePixelFormat(const CodecSpec& spec, const AVCodec* encoder) {
-    if (!encoder->pix_fmts) return spec.pixelFormats.front();
-    for (AVPixelFormat want : spec.pixelFormats)
+AVPixelFormat choosePixelFormat(const CodecEntry& codec, const AVCodec* encoder) {
+    if (!encoder->pix_fmts) return codec.pixelFormats.front();
+    for (AVPixelFormat want : codec.pixelFormats)
         for (const AVPixelFormat* p = encoder->pix_fmts; *p != AV_PIX_FMT_NONE; ++p)
             if (*p == want) return want;
     return AV_PIX_FMT_NONE;
@@ -148,8 +148,8 @@ int crfFor(DWORD quality) {
 
 class AvDriver final : public VideoDriver {
   public:
-    explicit AvDriver(const CodecSpec& spec)
-        : m_spec(spec), m_encoder(findEncoder(spec)), m_decoder(avcodec_find_decoder(spec.id)) {
+    explicit AvDriver(const CodecEntry& codec)
+        : m_codec(codec), m_encoder(findEncoder(codec)), m_decoder(avcodec_find_decoder(codec.id)) {
         vfw::installAvLog();
     }
     ~AvDriver() override {
@@ -158,9 +158,11 @@ class AvDriver final : public VideoDriver {
     }
 
   protected:
-    DriverInfo info() const override { return {m_spec.handler, m_spec.flags, m_spec.name, m_spec.description}; }
+    DriverInfo info() const override {
+        return {m_codec.handler, m_codec.flags, m_codec.name, m_codec.description};
+    }
     bool hasState() const override { return true; }
-    DriverState defaults() const override { return {m_spec.defaultQuality, m_spec.defaultKeyFrameRate}; }
+    DriverState defaults() const override { return {m_codec.defaultQuality, m_codec.defaultKeyFrameRate}; }
 
     LRESULT compressQuery(const BITMAPINFOHEADER* in, const BITMAPINFOHEADER* out) override;
     LRESULT compressFormat(const BITMAPINFOHEADER* in, BITMAPINFOHEADER* out) override;
@@ -190,7 +192,7 @@ class AvDriver final : public VideoDriver {
     std::optional<vfw::SourceFormat> decodable(const BITMAPINFOHEADER* in) const;
     void closeDecoder();
 
-    const CodecSpec& m_spec;
+    const CodecEntry& m_codec;
     const AVCodec* m_encoder;
     const AVCodec* m_decoder;
 
@@ -201,7 +203,7 @@ class AvDriver final : public VideoDriver {
     SwsContext* m_sws = nullptr;
     int m_width = 0, m_height = 0, m_inputBits = 0;
     DWORD m_openQuality = 0;
-    LONG m_sinceKey = 0;  // frames since the last key frame
+    LONG m_sinceKey = 0; // frames since the last key frame
     std::int64_t m_pts = 0;
     bool m_reopen = false; // the encoder was drained and must start afresh
 
@@ -218,7 +220,7 @@ class AvDriver final : public VideoDriver {
 
 bool AvDriver::inputFits(const BITMAPINFOHEADER* in) const {
     if (!m_encoder || !plainRgbInput(in, {24, 32})) return false;
-    const AVPixelFormat f = choosePixelFormat(m_spec, m_encoder);
+    const AVPixelFormat f = choosePixelFormat(m_codec, m_encoder);
     const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(f);
     if (!d) return false;
     // Subsampled chroma wants whole chroma samples.
@@ -229,7 +231,7 @@ bool AvDriver::inputFits(const BITMAPINFOHEADER* in) const {
 LRESULT AvDriver::compressQuery(const BITMAPINFOHEADER* in, const BITMAPINFOHEADER* out) {
     if (!inputFits(in)) return ICERR_BADFORMAT;
     if (!out) return ICERR_OK;
-    const bool ok = sameFourcc(out->biCompression, m_spec.handler) && out->biWidth == in->biWidth &&
+    const bool ok = sameFourcc(out->biCompression, m_codec.handler) && out->biWidth == in->biWidth &&
                     pictureHeight(out) == pictureHeight(in);
     return ok ? ICERR_OK : ICERR_BADFORMAT;
 }
@@ -250,7 +252,7 @@ LRESULT AvDriver::compressFormat(const BITMAPINFOHEADER* in, BITMAPINFOHEADER* o
         h.biHeight = LONG(pictureHeight(in));
         h.biPlanes = 1;
         h.biBitCount = WORD(ctx->bits_per_coded_sample > 0 ? ctx->bits_per_coded_sample : 24);
-        h.biCompression = m_spec.handler;
+        h.biCompression = m_codec.handler;
         h.biSizeImage = DWORD(compressMaxSize(in, nullptr));
         std::memcpy(out, &h, sizeof h);
         if (extra) std::memcpy(reinterpret_cast<std::uint8_t*>(out) + sizeof h, ctx->extradata, extra);
@@ -270,7 +272,7 @@ AVCodecContext* AvDriver::openEncoder(int width, int height, DWORD quality, DWOR
     if (!ctx) return nullptr;
     ctx->width = width;
     ctx->height = height;
-    ctx->pix_fmt = choosePixelFormat(m_spec, m_encoder);
+    ctx->pix_fmt = choosePixelFormat(m_codec, m_encoder);
     ctx->time_base = AVRational{1, kFrameRate};
     ctx->framerate = AVRational{kFrameRate, 1};
     ctx->gop_size = keyRate > 0 ? int(keyRate) : 100000;
@@ -280,10 +282,10 @@ AVCodecContext* AvDriver::openEncoder(int width, int height, DWORD quality, DWOR
     const bool fullRange = ctx->pix_fmt == AV_PIX_FMT_YUVJ420P || ctx->pix_fmt == AV_PIX_FMT_YUVJ422P;
     ctx->color_range = fullRange ? AVCOL_RANGE_JPEG : AVCOL_RANGE_MPEG;
     AVDictionary* options = nullptr;
-    if (m_spec.scale == QualityScale::QScale) {
+    if (m_codec.scale == QualityScale::QScale) {
         ctx->flags |= AV_CODEC_FLAG_QSCALE;
         ctx->global_quality = FF_QP2LAMBDA * qscaleFor(quality);
-    } else if (m_spec.scale == QualityScale::Crf) {
+    } else if (m_codec.scale == QualityScale::Crf) {
         av_dict_set(&options, "preset", "veryfast", 0);
         av_dict_set(&options, "tune", "zerolatency", 0);
         av_dict_set_int(&options, "crf", crfFor(quality), 0);
@@ -305,14 +307,14 @@ LRESULT AvDriver::compressBegin(const BITMAPINFOHEADER* in, const BITMAPINFOHEAD
     m_frame = av_frame_alloc();
     m_packet = av_packet_alloc();
     if (!m_frame || !m_packet) return ICERR_MEMORY;
-    m_frame->format = choosePixelFormat(m_spec, m_encoder);
+    m_frame->format = choosePixelFormat(m_codec, m_encoder);
     m_frame->width = m_width;
     m_frame->height = m_height;
     if (av_frame_get_buffer(m_frame, 0) < 0) return ICERR_MEMORY;
     const AVPixelFormat src = m_inputBits == 24 ? AV_PIX_FMT_BGR24 : AV_PIX_FMT_BGR0;
     const AVPixelFormat dst = plainLayout(AVPixelFormat(m_frame->format));
-    m_sws = sws_getContext(m_width, m_height, src, m_width, m_height, dst, SWS_BICUBIC | SWS_ACCURATE_RND, nullptr,
-                           nullptr, nullptr);
+    m_sws = sws_getContext(m_width, m_height, src, m_width, m_height, dst, SWS_BICUBIC | SWS_ACCURATE_RND,
+                           nullptr, nullptr, nullptr);
     if (!m_sws) return ICERR_INTERNAL;
     const int fullRange = dst != m_frame->format ? 1 : 0;
     const int* bt601 = sws_getCoefficients(SWS_CS_ITU601);
@@ -349,7 +351,7 @@ bool AvDriver::fillFrame(const ICCOMPRESS& ic) {
 int AvDriver::encodeFrame(bool key, DWORD quality) {
     m_frame->pts = m_pts++;
     m_frame->pict_type = key ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
-    m_frame->quality = m_spec.scale == QualityScale::QScale ? FF_QP2LAMBDA * qscaleFor(quality) : 0;
+    m_frame->quality = m_codec.scale == QualityScale::QScale ? FF_QP2LAMBDA * qscaleFor(quality) : 0;
     int rc = avcodec_send_frame(m_enc, m_frame);
     if (rc < 0) return rc;
     av_packet_unref(m_packet);
@@ -372,11 +374,11 @@ LRESULT AvDriver::compress(ICCOMPRESS& ic) {
     const DWORD quality = ic.dwQuality == ICQUALITY_DEFAULT ? settings().quality
                                                             : std::min<DWORD>(ic.dwQuality, ICQUALITY_HIGH);
     // x264 takes its rate factor only when opened.
-    if (m_reopen || (m_spec.scale == QualityScale::Crf && quality != m_openQuality))
+    if (m_reopen || (m_codec.scale == QualityScale::Crf && quality != m_openQuality))
         if (!reopenEncoder(quality)) return ICERR_INTERNAL;
     const DWORD keyRate = settings().keyFrameRate;
-    const bool key = (ic.dwFlags & ICCOMPRESS_KEYFRAME) || m_pts == 0 ||
-                     (keyRate > 0 && m_sinceKey >= LONG(keyRate));
+    const bool key =
+        (ic.dwFlags & ICCOMPRESS_KEYFRAME) || m_pts == 0 || (keyRate > 0 && m_sinceKey >= LONG(keyRate));
     if (!fillFrame(ic)) return ICERR_MEMORY;
     int rc = encodeFrame(key, quality);
     // Encoders that choose key frames themselves (FFV1 counts its own) get one by starting afresh.
@@ -408,7 +410,7 @@ void AvDriver::closeEncoder() {
 
 std::optional<vfw::SourceFormat> AvDriver::decodable(const BITMAPINFOHEADER* in) const {
     if (!m_decoder || !in) return std::nullopt;
-    const bool ours = std::any_of(m_spec.decodes.begin(), m_spec.decodes.end(),
+    const bool ours = std::any_of(m_codec.decodes.begin(), m_codec.decodes.end(),
                                   [&](FOURCC f) { return sameFourcc(f, in->biCompression); });
     const auto bytes = formatSpan(in);
     if (!ours || bytes.empty()) return std::nullopt;
@@ -505,13 +507,13 @@ void AvDriver::closeDecoder() {
 
 std::vector<DriverClass> avDriverClasses() {
     std::vector<DriverClass> classes;
-    for (const CodecSpec& spec : codecSpecs()) {
+    for (const CodecEntry& codec : codecTable()) {
         // H.264 is offered only with an encoder for it; the others whenever either side exists.
-        const bool encoder = findEncoder(spec) != nullptr;
-        const bool decoder = avcodec_find_decoder(spec.id) != nullptr;
-        if (spec.id == AV_CODEC_ID_H264 ? !encoder : !(encoder || decoder)) continue;
-        std::vector<FOURCC> aliases(spec.decodes.begin(), spec.decodes.end());
-        classes.push_back({spec.handler, aliases, [&spec] { return std::make_unique<AvDriver>(spec); }});
+        const bool encoder = findEncoder(codec) != nullptr;
+        const bool decoder = avcodec_find_decoder(codec.id) != nullptr;
+        if (codec.id == AV_CODEC_ID_H264 ? !encoder : !(encoder || decoder)) continue;
+        std::vector<FOURCC> aliases(codec.decodes.begin(), codec.decodes.end());
+        classes.push_back({codec.handler, aliases, [&codec] { return std::make_unique<AvDriver>(codec); }});
     }
     return classes;
 }

@@ -90,7 +90,8 @@ class DibDriver final : public VideoDriver {
         if (!m_begun && decompressBegin(d.lpbiInput, d.lpbiOutput) != ICERR_OK) return ICERR_BADFORMAT;
         if (!d.lpInput || !d.lpOutput || !d.lpbiInput) return ICERR_BADPARAM;
         // A frame shorter than a picture is refused rather than read past its end.
-        if (d.lpbiInput->biSizeImage != 0 && d.lpbiInput->biSizeImage < m_source.imageSize) return ICERR_BADSIZE;
+        if (d.lpbiInput->biSizeImage != 0 && d.lpbiInput->biSizeImage < m_source.imageSize)
+            return ICERR_BADSIZE;
         if (d.dwFlags & ICDECOMPRESS_HURRYUP) return ICERR_OK;
         const auto* base = static_cast<const std::uint8_t*>(d.lpInput);
         const int h = m_source.height;

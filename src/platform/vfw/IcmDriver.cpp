@@ -81,6 +81,8 @@ LRESULT VideoDriver::message(UINT msg, DWORD_PTR dw1, DWORD_PTR dw2) {
         // Drivers without temporal compression make every frame a key frame.
         *reinterpret_cast<DWORD*>(dw1) = info().flags & VIDCF_TEMPORAL ? defaults().keyFrameRate : 1;
         return ICERR_OK;
+    case ICM_COMPRESS_FRAMES_INFO:
+        return framesInfo(reinterpret_cast<const ICCOMPRESSFRAMES*>(dw1), DWORD(dw2));
     case ICM_COMPRESS_QUERY:
         return compressQuery(header(dw1), header(dw2));
     case ICM_COMPRESS_GET_FORMAT: {
@@ -164,6 +166,20 @@ LRESULT VideoDriver::setState(const void* block, DWORD size) {
     return LRESULT(kStateBytes);
 }
 
+// The quality and key-frame rate of a coming sequence become the settings; out-of-range values keep
+// the setting they would replace.
+LRESULT VideoDriver::framesInfo(const ICCOMPRESSFRAMES* info, DWORD size) {
+    if (!hasState()) return ICERR_UNSUPPORTED;
+    if (!info || size < sizeof(ICCOMPRESSFRAMES)) return ICERR_BADSIZE;
+    DriverState s = settings();
+    if (info->lQuality >= 0 && DWORD(info->lQuality) <= ICQUALITY_HIGH) s.quality = DWORD(info->lQuality);
+    if (info->lKeyRate >= 0 && DWORD(info->lKeyRate) <= kMaxKeyFrameRate)
+        s.keyFrameRate = DWORD(info->lKeyRate);
+    m_state = s;
+    m_stateSet = true;
+    return ICERR_OK;
+}
+
 LRESULT VideoDriver::decompressEx(UINT msg, const ICDECOMPRESSEX* ex, DWORD size) {
     if (!ex || size < sizeof(ICDECOMPRESSEX)) return ICERR_BADSIZE;
     if (!wholePicture(*ex)) return ICERR_UNSUPPORTED;
@@ -175,7 +191,8 @@ LRESULT VideoDriver::decompressEx(UINT msg, const ICDECOMPRESSEX* ex, DWORD size
 
 bool sameFourcc(DWORD a, DWORD b) {
     for (int i = 0; i < 4; ++i) {
-        const auto ca = static_cast<unsigned char>(a >> (8 * i)), cb = static_cast<unsigned char>(b >> (8 * i));
+        const auto ca = static_cast<unsigned char>(a >> (8 * i)),
+                   cb = static_cast<unsigned char>(b >> (8 * i));
         const auto la = ca >= 'A' && ca <= 'Z' ? ca + 32 : ca, lb = cb >= 'A' && cb <= 'Z' ? cb + 32 : cb;
         if (la != lb) return false;
     }
@@ -213,11 +230,13 @@ bool DibWriter::open(const vfw::SourceFormat& source, const BITMAPINFOHEADER* ou
     auto format = vfw::chooseOutputFormat(source, out, display, error);
     if (!format) return false;
     // Paletted output only with the source's own colours; the colour cube is for display, not here.
-    if (format->layout == vfw::PixelLayout::Indexed8 && format->palette != vfw::OutputPalette::Source) return false;
+    if (format->layout == vfw::PixelLayout::Indexed8 && format->palette != vfw::OutputPalette::Source)
+        return false;
     m_format = *format;
     m_width = source.width;
     m_height = source.height;
-    m_stride = std::size_t(vfw::dibStride(std::uint64_t(m_width), unsigned(vfw::layoutBits(m_format.layout))));
+    m_stride =
+        std::size_t(vfw::dibStride(std::uint64_t(m_width), unsigned(vfw::layoutBits(m_format.layout))));
     m_converter = std::make_unique<vfw::RowConverter>(source.bpp, source.masks, m_format);
     m_converter->setPalette(source.palette);
     return true;
@@ -232,7 +251,8 @@ const std::vector<DriverClass>& builtInDrivers() {
     static const std::vector<DriverClass> classes = [] {
         std::vector<DriverClass> list;
         list.push_back({mmioFOURCC('D', 'I', 'B', ' '), {0, mmioFOURCC('R', 'A', 'W', ' ')}, makeDibDriver});
-        list.push_back({mmioFOURCC('M', 'R', 'L', 'E'), {BI_RLE8, mmioFOURCC('R', 'L', 'E', '8')}, makeRleDriver});
+        list.push_back(
+            {mmioFOURCC('M', 'R', 'L', 'E'), {BI_RLE8, mmioFOURCC('R', 'L', 'E', '8')}, makeRleDriver});
         for (DriverClass& c : avDriverClasses())
             list.push_back(std::move(c));
         return list;

@@ -51,17 +51,25 @@ class VideoDriver : public Driver {
   protected:
     virtual DriverInfo info() const = 0;
     // Compression: in is the input format; out the output format or null (query: any output).
-    virtual LRESULT compressQuery(const BITMAPINFOHEADER*, const BITMAPINFOHEADER*) { return ICERR_UNSUPPORTED; }
+    virtual LRESULT compressQuery(const BITMAPINFOHEADER*, const BITMAPINFOHEADER*) {
+        return ICERR_UNSUPPORTED;
+    }
     // Writes the output format for in into out (when out is set) and returns its size in bytes, or an
     // ICERR_ error (negative) when in cannot be compressed.
     virtual LRESULT compressFormat(const BITMAPINFOHEADER*, BITMAPINFOHEADER*) { return ICERR_UNSUPPORTED; }
     virtual LRESULT compressMaxSize(const BITMAPINFOHEADER*, const BITMAPINFOHEADER*) { return 0; }
-    virtual LRESULT compressBegin(const BITMAPINFOHEADER*, const BITMAPINFOHEADER*) { return ICERR_UNSUPPORTED; }
+    virtual LRESULT compressBegin(const BITMAPINFOHEADER*, const BITMAPINFOHEADER*) {
+        return ICERR_UNSUPPORTED;
+    }
     virtual LRESULT compress(ICCOMPRESS&) { return ICERR_UNSUPPORTED; }
     virtual LRESULT compressEnd() { return ICERR_OK; }
-    virtual LRESULT decompressQuery(const BITMAPINFOHEADER*, const BITMAPINFOHEADER*) { return ICERR_UNSUPPORTED; }
+    virtual LRESULT decompressQuery(const BITMAPINFOHEADER*, const BITMAPINFOHEADER*) {
+        return ICERR_UNSUPPORTED;
+    }
     virtual LRESULT decompressFormat(const BITMAPINFOHEADER*, BITMAPINFOHEADER*) { return ICERR_UNSUPPORTED; }
-    virtual LRESULT decompressBegin(const BITMAPINFOHEADER*, const BITMAPINFOHEADER*) { return ICERR_UNSUPPORTED; }
+    virtual LRESULT decompressBegin(const BITMAPINFOHEADER*, const BITMAPINFOHEADER*) {
+        return ICERR_UNSUPPORTED;
+    }
     virtual LRESULT decompress(const ICDECOMPRESS&) { return ICERR_UNSUPPORTED; }
     virtual LRESULT decompressEnd() { return ICERR_OK; }
     // Settings; drivers without any have no state and no quality.
@@ -75,6 +83,7 @@ class VideoDriver : public Driver {
     LRESULT getState(void* block, DWORD size) const;
     LRESULT setState(const void* block, DWORD size);
     LRESULT decompressEx(UINT msg, const ICDECOMPRESSEX* ex, DWORD size);
+    LRESULT framesInfo(const ICCOMPRESSFRAMES* info, DWORD size);
 
     DriverState m_state{};
     bool m_stateSet = false;

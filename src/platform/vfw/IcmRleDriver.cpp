@@ -73,8 +73,8 @@ class RleDriver final : public VideoDriver {
         if (!plainRgbInput(in, {8})) return ICERR_BADFORMAT;
         if (!out) return ICERR_OK;
         const LONG height = in->biHeight < 0 ? -in->biHeight : in->biHeight;
-        const bool ok = out->biCompression == BI_RLE8 && out->biBitCount == 8 && out->biWidth == in->biWidth &&
-                        out->biHeight == height;
+        const bool ok = out->biCompression == BI_RLE8 && out->biBitCount == 8 &&
+                        out->biWidth == in->biWidth && out->biHeight == height;
         return ok ? ICERR_OK : ICERR_BADFORMAT;
     }
 

@@ -3,6 +3,7 @@
 
 #include "platform/gdi/GdiText.h"
 #include "platform/widgets/Forms.h"
+#include "platform/widgets/SaveOptionsDialog.h"
 
 #include <QtCore/QThread>
 #include <QtGui/QFocusEvent>
@@ -33,9 +34,11 @@ win::HWND focusQuery() {
     return control ? control->GetHandle() : nullptr;
 }
 
-// Text drawn before the first window makes the application through this, so it can show windows.
+// Text drawn before the first window makes the application through this, so it can show windows; the
+// AVI layer's compression options dialog is ours.
 const bool g_factoryRegistered = [] {
     win::gdi::SetApplicationFactory(&EnsureApplication);
+    RegisterSaveOptionsDialog();
     return true;
 }();
 
