@@ -4,16 +4,28 @@
 
 #include "platform/vfw/Vfw.h"
 
+#include <algorithm>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace testing_avi {
 
 struct FakeStream : win::IAVIStream {
+    // One call of Write as the stream received it.
+    struct WriteCall {
+        win::LONG start, samples, size;
+        win::DWORD flags;
+    };
+
     win::FOURCC type;
     win::LONG length = 10;
     win::LONG start = 0;
+    win::DWORD rate = 0, scale = 0, sampleSize = 0;
+    std::string name;
     std::vector<std::uint8_t> format;
+    std::vector<WriteCall> writes;
+    int infoCalls = 0;
     int refs = 1;
 
     explicit FakeStream(win::FOURCC t) : type(t) {}
@@ -21,8 +33,13 @@ struct FakeStream : win::IAVIStream {
     win::ULONG Release() override { return --refs; } // the test owns the object
     win::HRESULT Info(win::AVISTREAMINFOA* info, win::LONG size) override {
         std::memset(info, 0, std::size_t(size));
+        ++infoCalls;
         info->fccType = type;
         info->dwLength = win::DWORD(length);
+        info->dwRate = rate;
+        info->dwScale = scale;
+        info->dwSampleSize = sampleSize;
+        std::memcpy(info->szName, name.data(), std::min(name.size(), sizeof info->szName));
         return 0;
     }
     win::LONG FindSample(win::LONG pos, win::LONG) override { return pos; }
@@ -36,6 +53,11 @@ struct FakeStream : win::IAVIStream {
     }
     win::LONG Start() override { return start; }
     win::LONG Length() override { return length; }
+    win::HRESULT Write(win::LONG at, win::LONG samples, win::LPVOID, win::LONG size, win::DWORD flags,
+                       win::LONG*, win::LONG*) override {
+        writes.push_back({at, samples, size, flags});
+        return 0;
+    }
 };
 
 struct FakeFile : win::IAVIFile {

@@ -1,5 +1,8 @@
-// quillan-avi: what the AVI library sees in a file. `info FILE` lists the file's streams with their
-// types, handlers, formats, rates, lengths and key frames, as a prober does.
+// quillan-avi: what the AVI library sees in a file and does with it. `info FILE` lists the file's streams
+// with their types, handlers, formats, rates, lengths and key frames, as a prober does; `save IN OUT`
+// writes all streams of a file into a new one with the video compressed by an installed compressor.
+#include "Commands.h"
+
 #include "avi/KvAVI.h"
 
 #include <cstdio>
@@ -11,12 +14,21 @@ namespace {
 
 const char* const kUsage =
     "Usage: quillan-avi info FILE.avi\n"
+    "       quillan-avi save IN.avi OUT.avi --video CODEC [--quality Q] [--keyframes N] [--quiet]\n"
     "\n"
-    "  info FILE   the file's size, duration and flags, and for every stream its type, handler,\n"
-    "              format, rate, start, length and number of key frames\n"
-    "  -h, --help  show this text\n"
+    "  info FILE       the file's size, duration and flags, and for every stream its type, handler,\n"
+    "                  format, rate, start, length and number of key frames\n"
+    "  save IN OUT     writes every stream of IN into the new file OUT, the video compressed with CODEC\n"
+    "                  and the other streams as they are\n"
+    "    --video CODEC     the video compressor: one of the names 'quillan-avi save --video list' shows\n"
+    "                      (copy keeps the samples as they are, none writes full uncompressed frames)\n"
+    "    --quality Q       0 (smallest) to 100 (best); default: the compressor's own\n"
+    "    --keyframes N     a key frame every N frames (0: only the first); default: 7\n"
+    "    --quiet           no progress on stderr\n"
+    "  -h, --help      show this text\n"
     "\n"
-    "Exit status: 0 on success; 1 when the file cannot be read; 2 for a usage error.\n";
+    "Exit status: 0 on success; 1 when a file cannot be read or written; 2 for a usage error;\n"
+    "130 when the save was interrupted (OUT is then left as it was).\n";
 
 // A four-character code as text, or as a number when it is not printable (audio handlers often are).
 std::string fourcc(win::FOURCC value) {
@@ -162,12 +174,21 @@ int info(const std::string& path) {
     return 0;
 }
 
+} // namespace
+
+namespace avitool {
+
 int usageError(const std::string& message) {
     std::fprintf(stderr, "quillan-avi: %s\nTry 'quillan-avi --help'.\n", message.c_str());
     return 2;
 }
 
-} // namespace
+int infoCommand(const std::vector<std::string>& args) {
+    if (args.size() != 1) return usageError("info takes one file");
+    return info(args[0]);
+}
+
+} // namespace avitool
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
@@ -175,10 +196,9 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stdout);
         return 0;
     }
-    if (args.empty()) return usageError("no command given");
-    if (args[0] == "info") {
-        if (args.size() != 2) return usageError("info takes one file");
-        return info(args[1]);
-    }
-    return usageError("unknown command '" + args[0] + "'");
+    if (args.empty()) return avitool::usageError("no command given");
+    const std::vector<std::string> rest(args.begin() + 1, args.end());
+    if (args[0] == "info") return avitool::infoCommand(rest);
+    if (args[0] == "save") return avitool::saveCommand(rest);
+    return avitool::usageError("unknown command '" + args[0] + "'");
 }

@@ -45,6 +45,11 @@ QUILLAN_EXCEPTION(EClassNotFound, Exception);
 QUILLAN_EXCEPTION(EConvertError, Exception);
 // An operation the object cannot carry out in its present state (a canvas without a DC to draw on).
 QUILLAN_EXCEPTION(EInvalidOperation, Exception);
+// A checked cast of an object to a class it is not of.
+QUILLAN_EXCEPTION(EInvalidCast, Exception);
+// Floating-point arithmetic: a division by zero.
+QUILLAN_EXCEPTION(EMathError, Exception);
+QUILLAN_EXCEPTION(EZeroDivide, EMathError);
 
 #undef QUILLAN_EXCEPTION
 
@@ -52,6 +57,8 @@ QUILLAN_EXCEPTION(EInvalidOperation, Exception);
 // stands for the offending index or capacity.
 inline constexpr char SListIndexError[] = "リストのインデックスが範囲を超えています (%d)";
 inline constexpr char SListCapacityError[] = "リストの容量が範囲を超えています (%d)";
+inline constexpr char SInvalidCast[] = "無効なクラス型キャストです";
+inline constexpr char SZeroDivide[] = "浮動小数点数を 0 で除算しました";
 
 // A message text with its one %d (and %s) placeholder filled in; a text without one is returned as is.
 std::string FmtMessage(const char* text, long long value);

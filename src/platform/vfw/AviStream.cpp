@@ -208,7 +208,7 @@ static LONG findAny(const AviStreamModel& st, LONG pos, bool forward) {
 
 // Positions are sample numbers from 0. FIND_NEXT and FIND_FROM_START search forward including pos (from
 // 0 for FIND_FROM_START), FIND_PREV backward including pos; FIND_ANY finds samples holding data.
-LONG aviFindSample(const AviStreamModel& st, const AviSampleIndex& index, LONG pos, LONG flags) {
+static LONG findPosition(const AviStreamModel& st, const AviSampleIndex& index, LONG pos, LONG flags) {
     const LONG length = LONG(st.length);
     if (length == 0) return -1;
     bool forward = (flags & FIND_PREV) == 0;
@@ -240,6 +240,40 @@ LONG aviFindSample(const AviStreamModel& st, const AviSampleIndex& index, LONG p
         return findAny(st, pos, forward);
     default:
         return pos;
+    }
+}
+
+// The chunk that holds sample pos: the sample itself for chunk streams, the chunk whose bytes cover the
+// sample's first byte for fixed-size samples.
+static std::size_t chunkOf(const AviStreamModel& st, LONG pos) {
+    if (st.sampleSize == 0) return std::size_t(pos);
+    const auto& before = st.chunkBytesBefore;
+    const std::uint64_t first = std::uint64_t(pos) * st.sampleSize;
+    return std::size_t(std::upper_bound(before.begin(), before.end(), first) - before.begin()) - 1;
+}
+
+static LONG asLong(std::uint64_t v) {
+    return v > 0x7FFFFFFF ? -1 : LONG(v);
+}
+
+LONG aviFindSample(const AviStreamModel& st, const AviSampleIndex& index, LONG pos, LONG flags) {
+    const LONG found = findPosition(st, index, pos, flags);
+    const LONG form = flags & FIND_RET;
+    if (found < 0 || form == FIND_POS) return found;
+    if (form == FIND_LENGTH && st.sampleSize) return asLong(st.sampleSize);
+    if (st.chunks.empty()) return -1;
+    const std::size_t chunk = chunkOf(st, found);
+    if (chunk >= st.chunks.size()) return -1;
+    switch (form) {
+    case FIND_LENGTH:
+    case FIND_SIZE:
+        return asLong(st.chunks[chunk].size);
+    case FIND_OFFSET:
+        return asLong(st.chunks[chunk].offset - 8);
+    case FIND_INDEX:
+        return asLong(chunk);
+    default:
+        return -1;
     }
 }
 

@@ -101,9 +101,16 @@ constexpr LONG FIND_KEY = 0x00000010;
 constexpr LONG FIND_ANY = 0x00000020;
 constexpr LONG FIND_FORMAT = 0x00000040;
 
-// What FindSample returns: with FIND_POS (the only form supported here) the sample position.
+// What FindSample returns about the sample it found: its position (FIND_POS), the bytes it holds
+// (FIND_LENGTH), the file offset of the chunk that holds it (FIND_OFFSET, the chunk's header), the bytes
+// of that chunk (FIND_SIZE), or the number of that chunk among the stream's chunks (FIND_INDEX). -1 when
+// no sample was found or the answer does not fit a LONG.
 constexpr LONG FIND_RET = 0x0000F000;
 constexpr LONG FIND_POS = 0x00000000;
+constexpr LONG FIND_LENGTH = 0x00001000;
+constexpr LONG FIND_OFFSET = 0x00002000;
+constexpr LONG FIND_SIZE = 0x00003000;
+constexpr LONG FIND_INDEX = 0x00004000;
 
 constexpr LONG AVISTREAMREAD_CONVENIENT = -1;
 // Passed as the wanted format: decompress to what suits the display best.

@@ -18,6 +18,7 @@
 #include "platform/ui/Canvas.h"
 #include "platform/ui/Classes.h"
 #include "platform/ui/Types.h"
+#include "platform/ui/WindowHandle.h"
 
 #include <QtCore/QPointer>
 #include <QtWidgets/QWidget>
@@ -313,7 +314,7 @@ class TGraphicControl : public TControl {
 // Handle is asked for) and kept while the control lives. The windowed control holds its child
 // controls, lays out the aligned ones in its client area and passes mouse events to the graphic
 // children under the pointer.
-class TWinControl : public TControl {
+class TWinControl : public TControl, public IWindowHandle {
   public:
     explicit TWinControl(TComponent* owner);
     // Frees the child controls (they must have been made with new) and then the window.
@@ -342,7 +343,7 @@ class TWinControl : public TControl {
 
     // ---- window ----
     // The window's handle, which identifies the widget; the widget is made first when needed.
-    win::HWND GetHandle();
+    win::HWND GetHandle() override;
     bool HandleAllocated() const { return m_widget != nullptr; }
     void HandleNeeded();
     // The Qt widget, nullptr before the handle is made.
