@@ -35,7 +35,8 @@ struct Output {
 
 const Output kOutputs[] = {
     {"uncompressed", "--video none", "-c:v rawvideo -pix_fmt bgr24"},
-    {"mjpeg", "--video mjpeg", "-c:v mjpeg -pix_fmt yuvj420p"},
+    // The same quantiser on both sides (our quality 97 is qscale 3), so that both write files of one size.
+    {"mjpeg", "--video mjpeg --quality 97", "-c:v mjpeg -q:v 3 -pix_fmt yuvj420p"},
 };
 
 // Runs a shell command and times it; false when it did not exit with 0.
@@ -52,7 +53,10 @@ double median(std::vector<double> v) {
 }
 
 std::string quote(const fs::path& p) {
-    return "'" + p.string() + "'";
+    std::string quoted(1, '\'');
+    quoted += p.string();
+    quoted += '\'';
+    return quoted;
 }
 
 // Median seconds of runs of command, or a negative number when a run failed.

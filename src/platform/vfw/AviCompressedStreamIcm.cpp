@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 namespace win {
 
@@ -49,6 +50,7 @@ class IcmEncoder final : public AviFrameEncoder {
         m_maxSize = DWORD(std::clamp<LRESULT>(most, 0, LRESULT(vfw::kMaxFrameBytes)));
         if (m_maxSize == 0)
             m_maxSize = DWORD(std::max<std::size_t>(inputHeader()->biSizeImage, 1) * 2 + 4096);
+        m_scratch.reset();
         ICINFO info{};
         info.dwSize = sizeof info;
         if (ICGetInfo(m_hic, &info, sizeof info) > 0) m_temporal = (info.dwFlags & VIDCF_TEMPORAL) != 0;
@@ -84,19 +86,21 @@ class IcmEncoder final : public AviFrameEncoder {
         std::vector<std::uint8_t> outHeader = m_format;
         auto* bo = reinterpret_cast<BITMAPINFOHEADER*>(outHeader.data());
         bo->biSizeImage = m_maxSize;
-        out.resize(m_maxSize);
+        // The compressor writes into a scratch block of the largest size it may produce, made once: sizing
+        // the sample itself to that would clear megabytes for every frame.
+        if (!m_scratch) m_scratch = std::make_unique_for_overwrite<std::uint8_t[]>(m_maxSize);
         DWORD ckid = 0, flags = 0;
         const bool withPrev = m_temporal && !m_prev.empty();
-        DWORD r = ICCompress(m_hic, forceKey ? ICCOMPRESS_KEYFRAME : 0, bo, out.data(), inputHeader(), pixels,
-                             &ckid, &flags, m_frameNum, m_frameSize, m_quality,
+        DWORD r = ICCompress(m_hic, forceKey ? ICCOMPRESS_KEYFRAME : 0, bo, m_scratch.get(), inputHeader(),
+                             pixels, &ckid, &flags, m_frameNum, m_frameSize, m_quality,
                              withPrev ? inputHeader() : nullptr, withPrev ? m_prev.data() : nullptr);
         if (LRESULT(std::int32_t(r)) != ICERR_OK) {
             AVISetLastErrorDetail("the compressor " + vfw::fourccText(m_handler) + " failed on frame " +
                                   std::to_string(m_frameNum));
             return AVIERR_COMPRESSOR;
         }
-        if (bo->biSizeImage > out.size()) return AVIERR_COMPRESSOR;
-        out.resize(bo->biSizeImage);
+        if (bo->biSizeImage > m_maxSize) return AVIERR_COMPRESSOR;
+        out.assign(m_scratch.get(), m_scratch.get() + bo->biSizeImage);
         key = (flags & AVIIF_KEYFRAME) != 0;
         if (m_temporal) m_prev.assign(pixels, pixels + imageBytes);
         ++m_frameNum;
@@ -112,6 +116,7 @@ class IcmEncoder final : public AviFrameEncoder {
     std::vector<std::uint8_t> m_format; // the compressed format
     std::vector<std::uint8_t> m_prev;   // the previous frame's pixels, for temporal compressors
     DWORD m_maxSize = 0;
+    std::unique_ptr<std::uint8_t[]> m_scratch; // m_maxSize bytes once the first frame is compressed
     DWORD m_quality = ICQUALITY_DEFAULT;
     DWORD m_frameSize = 0;
     LONG m_frameNum = 0;
