@@ -15,7 +15,7 @@ std::size_t imageBytes(const BITMAPINFOHEADER* h) {
     return std::size_t(vfw::dibStride(std::uint64_t(h->biWidth), h->biBitCount) * std::uint64_t(height));
 }
 
-class DibDriver final : public VideoDriver {
+class DibDriver final : public BuiltInDecompressor {
   protected:
     DriverInfo info() const override {
         return {kDib, 0, "Uncompressed", "Uncompressed frames (full frames)"};
@@ -66,26 +66,6 @@ class DibDriver final : public VideoDriver {
         return ICERR_OK;
     }
 
-    LRESULT decompressQuery(const BITMAPINFOHEADER* in, const BITMAPINFOHEADER* out) override {
-        auto source = parse(in);
-        if (!source) return ICERR_BADFORMAT;
-        DibWriter writer;
-        return writer.open(*source, out) ? ICERR_OK : ICERR_BADFORMAT;
-    }
-
-    LRESULT decompressFormat(const BITMAPINFOHEADER* in, BITMAPINFOHEADER* out) override {
-        if (!parse(in)) return ICERR_BADFORMAT;
-        return defaultDecompressFormat(in, out);
-    }
-
-    LRESULT decompressBegin(const BITMAPINFOHEADER* in, const BITMAPINFOHEADER* out) override {
-        auto source = parse(in);
-        if (!source || !m_writer.open(*source, out)) return ICERR_BADFORMAT;
-        m_source = std::move(*source);
-        m_begun = true;
-        return ICERR_OK;
-    }
-
     LRESULT decompress(const ICDECOMPRESS& d) override {
         if (!m_begun && decompressBegin(d.lpbiInput, d.lpbiOutput) != ICERR_OK) return ICERR_BADFORMAT;
         if (!d.lpInput || !d.lpOutput || !d.lpbiInput) return ICERR_BADPARAM;
@@ -101,24 +81,7 @@ class DibDriver final : public VideoDriver {
         return ICERR_OK;
     }
 
-    LRESULT decompressEnd() override {
-        m_begun = false;
-        return ICERR_OK;
-    }
-
-  private:
-    static std::optional<vfw::SourceFormat> parse(const BITMAPINFOHEADER* in) {
-        const auto bytes = formatSpan(in);
-        if (bytes.empty()) return std::nullopt;
-        std::string error;
-        auto source = vfw::parseSourceFormat(bytes, error);
-        if (!source || source->kind != vfw::SourceKind::Raw || source->bpp < 8) return std::nullopt;
-        return source;
-    }
-
-    vfw::SourceFormat m_source;
-    DibWriter m_writer;
-    bool m_begun = false;
+    vfw::SourceKind sourceKind() const override { return vfw::SourceKind::Raw; }
 };
 
 } // namespace

@@ -284,4 +284,40 @@ LRESULT defaultDecompressFormat(const BITMAPINFOHEADER* in, BITMAPINFOHEADER* ou
     return bytes;
 }
 
+std::optional<vfw::SourceFormat> BuiltInDecompressor::parseSource(const BITMAPINFOHEADER* in) const {
+    const auto bytes = formatSpan(in);
+    if (bytes.empty()) return std::nullopt;
+    std::string error;
+    auto source = vfw::parseSourceFormat(bytes, error);
+    if (!source || source->kind != sourceKind()) return std::nullopt;
+    if (source->kind == vfw::SourceKind::Raw && source->bpp < 8) return std::nullopt;
+    return source;
+}
+
+LRESULT BuiltInDecompressor::decompressQuery(const BITMAPINFOHEADER* in, const BITMAPINFOHEADER* out) {
+    auto source = parseSource(in);
+    if (!source) return ICERR_BADFORMAT;
+    DibWriter writer;
+    return writer.open(*source, out) ? ICERR_OK : ICERR_BADFORMAT;
+}
+
+LRESULT BuiltInDecompressor::decompressFormat(const BITMAPINFOHEADER* in, BITMAPINFOHEADER* out) {
+    if (!parseSource(in)) return ICERR_BADFORMAT;
+    return defaultDecompressFormat(in, out);
+}
+
+LRESULT BuiltInDecompressor::decompressBegin(const BITMAPINFOHEADER* in, const BITMAPINFOHEADER* out) {
+    auto source = parseSource(in);
+    if (!source || !m_writer.open(*source, out)) return ICERR_BADFORMAT;
+    m_source = std::move(*source);
+    begun();
+    m_begun = true;
+    return ICERR_OK;
+}
+
+LRESULT BuiltInDecompressor::decompressEnd() {
+    m_begun = false;
+    return ICERR_OK;
+}
+
 } // namespace win::icm

@@ -143,6 +143,28 @@ class DibWriter {
     std::size_t m_stride = 0;
 };
 
+// The decompression side of the built-in drivers: the source format is parsed from the input header
+// (of the kind the driver takes), checked against the caller's output format, and held
+// between begin and end with the writer of the output rows.
+class BuiltInDecompressor : public VideoDriver {
+  protected:
+    virtual vfw::SourceKind sourceKind() const = 0;
+    // Called when a decompression begins, after m_source and m_writer are set.
+    virtual void begun() {}
+
+    LRESULT decompressQuery(const BITMAPINFOHEADER* in, const BITMAPINFOHEADER* out) override;
+    LRESULT decompressFormat(const BITMAPINFOHEADER* in, BITMAPINFOHEADER* out) override;
+    LRESULT decompressBegin(const BITMAPINFOHEADER* in, const BITMAPINFOHEADER* out) override;
+    LRESULT decompressEnd() override;
+
+    // The source format of in when it is of this driver's kind (8 bits or more for raw DIBs).
+    std::optional<vfw::SourceFormat> parseSource(const BITMAPINFOHEADER* in) const;
+
+    vfw::SourceFormat m_source;
+    DibWriter m_writer;
+    bool m_begun = false;
+};
+
 // Encodes one line of 8-bit pixels as BI_RLE8 runs (without the end-of-line code) into out, which has
 // room for 2 * width bytes; returns the bytes written.
 std::size_t encodeRle8Line(const std::uint8_t* row, std::size_t width, std::uint8_t* out);

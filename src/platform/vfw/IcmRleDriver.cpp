@@ -65,7 +65,7 @@ std::size_t maxRleBytes(const BITMAPINFOHEADER* h) {
     return height * (2 * std::size_t(h->biWidth) + 2) + 2;
 }
 
-class RleDriver final : public VideoDriver {
+class RleDriver final : public BuiltInDecompressor {
   protected:
     DriverInfo info() const override { return {kRleHandler, 0, "RLE8", "Run-length encoded 8-bit frames"}; }
 
@@ -129,29 +129,9 @@ class RleDriver final : public VideoDriver {
         return ICERR_OK;
     }
 
-    LRESULT decompressQuery(const BITMAPINFOHEADER* in, const BITMAPINFOHEADER* out) override {
-        auto source = parse(in);
-        if (!source) return ICERR_BADFORMAT;
-        DibWriter writer;
-        return writer.open(*source, out) ? ICERR_OK : ICERR_BADFORMAT;
-    }
+    vfw::SourceKind sourceKind() const override { return vfw::SourceKind::Rle8; }
+    void begun() override { m_indices.assign(std::size_t(m_source.width) * std::size_t(m_source.height), 0); }
 
-    LRESULT decompressFormat(const BITMAPINFOHEADER* in, BITMAPINFOHEADER* out) override {
-        if (!parse(in)) return ICERR_BADFORMAT;
-        return defaultDecompressFormat(in, out);
-    }
-
-    LRESULT decompressBegin(const BITMAPINFOHEADER* in, const BITMAPINFOHEADER* out) override {
-        auto source = parse(in);
-        if (!source || !m_writer.open(*source, out)) return ICERR_BADFORMAT;
-        m_source = std::move(*source);
-        m_indices.assign(std::size_t(m_source.width) * std::size_t(m_source.height), 0);
-        m_begun = true;
-        return ICERR_OK;
-    }
-
-    // Frames draw over the picture before them (lines that end early and moves leave pixels as they
-    // were), so the picture is kept between calls.
     LRESULT decompress(const ICDECOMPRESS& d) override {
         if (!m_begun && decompressBegin(d.lpbiInput, d.lpbiOutput) != ICERR_OK) return ICERR_BADFORMAT;
         if (!d.lpbiInput || !d.lpOutput || (!d.lpInput && d.lpbiInput->biSizeImage)) return ICERR_BADPARAM;
@@ -166,21 +146,7 @@ class RleDriver final : public VideoDriver {
         return ICERR_OK;
     }
 
-    LRESULT decompressEnd() override {
-        m_begun = false;
-        return ICERR_OK;
-    }
-
   private:
-    static std::optional<vfw::SourceFormat> parse(const BITMAPINFOHEADER* in) {
-        const auto bytes = formatSpan(in);
-        if (bytes.empty()) return std::nullopt;
-        std::string error;
-        auto source = vfw::parseSourceFormat(bytes, error);
-        if (!source || source->kind != vfw::SourceKind::Rle8) return std::nullopt;
-        return source;
-    }
-
     // The colours of the frame's format replace the ones begun with when they differ.
     void followPalette(const BITMAPINFOHEADER* in) {
         const auto bytes = formatSpan(in);
@@ -191,10 +157,7 @@ class RleDriver final : public VideoDriver {
         m_writer.setPalette(m_source.palette);
     }
 
-    vfw::SourceFormat m_source;
-    DibWriter m_writer;
     std::vector<std::uint8_t> m_indices; // the picture as palette indices, rows from the top
-    bool m_begun = false;
 };
 
 } // namespace

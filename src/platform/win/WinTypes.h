@@ -60,10 +60,18 @@ constexpr FOURCC mmioFOURCC(char a, char b, char c, char d) {
     return DWORD(BYTE(a)) | (DWORD(BYTE(b)) << 8) | (DWORD(BYTE(c)) << 16) | (DWORD(BYTE(d)) << 24);
 }
 
-constexpr COLORREF RGB(BYTE r, BYTE g, BYTE b) { return DWORD(r) | (DWORD(g) << 8) | (DWORD(b) << 16); }
-constexpr BYTE GetRValue(COLORREF c) { return BYTE(c); }
-constexpr BYTE GetGValue(COLORREF c) { return BYTE(c >> 8); }
-constexpr BYTE GetBValue(COLORREF c) { return BYTE(c >> 16); }
+constexpr COLORREF RGB(BYTE r, BYTE g, BYTE b) {
+    return DWORD(r) | (DWORD(g) << 8) | (DWORD(b) << 16);
+}
+constexpr BYTE GetRValue(COLORREF c) {
+    return BYTE(c);
+}
+constexpr BYTE GetGValue(COLORREF c) {
+    return BYTE(c >> 8);
+}
+constexpr BYTE GetBValue(COLORREF c) {
+    return BYTE(c >> 16);
+}
 
 struct RECT {
     LONG left, top, right, bottom;
@@ -187,7 +195,8 @@ struct AVIPALCHANGE {
 };
 
 // ---- AVIFile information records ----
-struct AVIFILEINFOA {
+// One layout for the ANSI and the wide forms, which differ only in the characters of their names.
+template <class Char> struct AviFileInfo {
     DWORD dwMaxBytesPerSec;
     DWORD dwFlags;
     DWORD dwCaps;
@@ -199,10 +208,10 @@ struct AVIFILEINFOA {
     DWORD dwRate;
     DWORD dwLength;
     DWORD dwEditCount;
-    char szFileType[64];
+    Char szFileType[64];
 };
 
-struct AVISTREAMINFOA {
+template <class Char> struct AviStreamInfo {
     DWORD fccType;
     DWORD fccHandler;
     DWORD dwFlags;
@@ -220,8 +229,11 @@ struct AVISTREAMINFOA {
     RECT rcFrame;
     DWORD dwEditCount;
     DWORD dwFormatChangeCount;
-    char szName[64];
+    Char szName[64];
 };
+
+using AVIFILEINFOA = AviFileInfo<char>;
+using AVISTREAMINFOA = AviStreamInfo<char>;
 using TAVISTREAMINFOA = AVISTREAMINFOA;
 
 constexpr DWORD AVIFILEINFO_HASINDEX = 0x00000010;
