@@ -8,6 +8,7 @@
 #include "platform/vfw/AviSaveOptions.h"
 #include "platform/vfw/AviWriteUtil.h"
 #include "platform/win/GlobalMemory.h"
+#include "support/ExceptionMessage.h"
 #include "support/TestRegistry.h"
 
 #include <fstream>
@@ -15,6 +16,8 @@
 
 using namespace kv;
 using testing_avi::FakeStream;
+
+using testsupport::messageOf;
 
 namespace {
 
@@ -53,15 +56,6 @@ std::vector<std::uint8_t> storedValue(const char* name = "opts") {
     std::vector<std::uint8_t> v(static_cast<std::size_t>(std::max(size, 0)));
     if (size > 0) GetFromRegistryBinary(kRoot, kKey, name, size, v.data());
     return v;
-}
-
-std::string messageOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const host::Exception& e) {
-        return e.Message();
-    }
-    return "(no exception)";
 }
 
 } // namespace

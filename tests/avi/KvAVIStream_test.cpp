@@ -4,11 +4,14 @@
 #include "avi/FakeAviFile.h"
 #include "avi/KvAVI.h"
 #include "platform/vfw/AviWriteUtil.h"
+#include "support/ExceptionMessage.h"
 
 #include <gtest/gtest.h>
 
 using namespace kv;
 using testing_avi::FakeStream;
+
+using testsupport::messageOf;
 
 namespace {
 
@@ -45,15 +48,6 @@ struct Loaded {
         audio->Release();
     }
 };
-
-std::string messageOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const host::Exception& e) {
-        return e.Message();
-    }
-    return "(no exception)";
-}
 
 } // namespace
 
