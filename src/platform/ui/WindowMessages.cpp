@@ -390,6 +390,31 @@ HWND GetDlgItem(HWND parent, int id) {
     return nullptr;
 }
 
+HWND GetWindow(HWND window, UINT command) {
+    Table& t = table();
+    std::lock_guard lock(t.mutex);
+    Window* w = t.find(window);
+    if (!w) return nullptr;
+    if (command == GW_CHILD) return w->children.empty() ? nullptr : w->children.front();
+    Window* parent = t.find(w->parent);
+    if (!parent) return nullptr; // top-level windows are not kept in an order
+    const std::vector<HWND>& siblings = parent->children;
+    auto at = std::find(siblings.begin(), siblings.end(), window);
+    if (at == siblings.end()) return nullptr;
+    switch (command) {
+    case GW_HWNDFIRST:
+        return siblings.front();
+    case GW_HWNDLAST:
+        return siblings.back();
+    case GW_HWNDNEXT:
+        return at + 1 == siblings.end() ? nullptr : *(at + 1);
+    case GW_HWNDPREV:
+        return at == siblings.begin() ? nullptr : *(at - 1);
+    default:
+        return nullptr;
+    }
+}
+
 int GetDlgCtrlID(HWND window) {
     return int(GetWindowLongPtrA(window, GWLP_ID));
 }

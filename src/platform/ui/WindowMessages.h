@@ -223,6 +223,14 @@ BOOL IsChild(HWND parent, HWND window);
 // The child of parent with that identifier; 0 when there is none.
 HWND GetDlgItem(HWND parent, int id);
 int GetDlgCtrlID(HWND window);
+// GW_CHILD: the first child (in creation order); GW_HWNDNEXT / GW_HWNDPREV: the next or previous sibling;
+// GW_HWNDFIRST / GW_HWNDLAST: the first or last sibling. 0 when there is none.
+constexpr UINT GW_HWNDFIRST = 0;
+constexpr UINT GW_HWNDLAST = 1;
+constexpr UINT GW_HWNDNEXT = 2;
+constexpr UINT GW_HWNDPREV = 3;
+constexpr UINT GW_CHILD = 5;
+HWND GetWindow(HWND window, UINT command);
 
 // ---- window data ----
 // GWLP_WNDPROC, GWLP_USERDATA, GWLP_ID, GWL_STYLE and GWL_EXSTYLE can be set, and read together with

@@ -89,6 +89,13 @@ TEST_F(WindowControls, TemplateItemsAreMadeAtTheirPixelPlacesAndAnswerByIdentifi
     EXPECT_EQ(odd.top, 10);
     EXPECT_EQ(standardControlKind(GetDlgItem(dialog, 8)), 'S');
     EXPECT_EQ(GetDlgItem(dialog, 10), nullptr);
+    // The items in creation order.
+    std::vector<int> ids;
+    for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+        ids.push_back(GetDlgCtrlID(c));
+    EXPECT_EQ(ids, (std::vector<int>{1, 7, 8, 9}));
+    EXPECT_EQ(GetWindow(GetDlgItem(dialog, 1), GW_HWNDPREV), nullptr);
+    EXPECT_EQ(GetWindow(GetDlgItem(dialog, 1), GW_HWNDLAST), GetDlgItem(dialog, 9));
 
     char text[16];
     EXPECT_EQ(GetDlgItemTextA(dialog, 1, text, sizeof text), 2u);
