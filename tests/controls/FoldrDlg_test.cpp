@@ -352,3 +352,18 @@ TEST_F(FolderDialogTest, TheRealDialogShowsTitleInstructionAndFittedPath) {
 }
 
 } // namespace
+
+namespace {
+
+// Not a check: opens the browser on the source tree and waits for the user (or the screenshot script,
+// scripts/screenshot-folder-dialog.sh) to end it.
+TEST(FolderDialogShow, DISABLED_OpenOnTheSourceTree) {
+    host::Application->Initialize();
+    TFolderDialog d(nullptr);
+    d.SetText("静止画像の保存場所を選択してください");
+    const char* source = std::getenv("QUILLAN_SOURCE_DIR");
+    d.SPVDirectory(std::string(source ? source : ".") + "/src/platform/widgets");
+    d.Execute();
+}
+
+} // namespace

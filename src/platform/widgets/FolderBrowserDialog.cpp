@@ -11,6 +11,7 @@
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QDialog>
 #include <QtWidgets/QInputDialog>
+#include <QtWidgets/QScrollBar>
 #include <QtWidgets/QStyle>
 #include <QtWidgets/QTreeWidget>
 
@@ -38,6 +39,7 @@ QRect windowPlace(win::HWND window) {
 class BrowserDialog : public QDialog {
   public:
     BrowserDialog(FolderBrowserSession& session, QWidget* parent) : QDialog(parent), m_session(session) {
+        setFont(widgets::ToQFont(TFont())); // the framework's window font, as the forms have
         setWindowTitle(QString::fromStdString(session.Title()));
         const QRect place = windowPlace(session.Window());
         resize(place.size());
@@ -142,6 +144,7 @@ class BrowserDialog : public QDialog {
             p->setExpanded(true);
         m_tree->setCurrentItem(it->second);
         m_tree->scrollToItem(it->second);
+        m_tree->horizontalScrollBar()->setValue(0); // names start at the left edge, not the deepest one
         m_syncing = false;
     }
 
