@@ -28,7 +28,6 @@ static_assert(std::size(csidls) == sfoPrintHood + 1);
 constexpr win::ULONG selectionAttributeMask = 0x800F0177;
 
 constexpr int treeItem = 0x3741;
-constexpr win::UINT CN_COMMAND = 0xBD11;
 
 bool has(TFolderDialogOptions options, TFolderDialogOption o) {
     return (options & FolderOption(o)) != 0;
