@@ -118,7 +118,7 @@ LPITEMIDLIST buildList(const std::vector<Item>& items) {
         const USHORT cb = USHORT(3 + item.name.size());
         std::memcpy(p, &cb, 2);
         p[2] = item.kind;
-        std::memcpy(p + 3, item.name.data(), item.name.size());
+        if (!item.name.empty()) std::memcpy(p + 3, item.name.data(), item.name.size());
         p += cb;
     }
     p[0] = p[1] = 0;
