@@ -42,8 +42,8 @@ class BrowserDialog : public QDialog {
         setFont(widgets::ToQFont(TFont())); // the framework's window font, as the forms have
         setWindowTitle(QString::fromStdString(session.Title()));
         const QRect place = windowPlace(session.Window());
-        resize(place.size());
-        setMinimumSize(place.size());
+        // The items sit at fixed places, as in the classic browser: the dialog keeps its size.
+        setFixedSize(place.size());
         m_tree = new QTreeWidget(this);
         m_tree->setHeaderHidden(true);
         m_tree->setGeometry(itemPlace(win::IDC_BROWSE_TREE));
