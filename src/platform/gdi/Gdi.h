@@ -297,8 +297,10 @@ constexpr UINT DT_EXPANDTABS = 0x00000040;
 constexpr UINT DT_NOCLIP = 0x00000100;
 constexpr UINT DT_CALCRECT = 0x00000400;
 constexpr UINT DT_NOPREFIX = 0x00000800;
+constexpr UINT DT_EXTERNALLEADING = 0x00000200;
 constexpr UINT DT_PATH_ELLIPSIS = 0x00004000;
 constexpr UINT DT_END_ELLIPSIS = 0x00008000;
+constexpr UINT DT_MODIFYSTRING = 0x00010000;
 constexpr UINT DT_WORD_ELLIPSIS = 0x00040000;
 
 // Font weights, character sets, quality and pitch.
@@ -442,6 +444,10 @@ BOOL ExtTextOutA(HDC hdc, int x, int y, UINT options, const RECT* rect, const ch
 // measures: the rectangle is widened or narrowed to the text. Returns the height of the text (with
 // DT_VCENTER or DT_BOTTOM the offset of its bottom from the rectangle's top), 0 on failure.
 int DrawTextA(HDC hdc, const char* text, int count, RECT* rect, UINT format);
+// DrawTextA that, with DT_MODIFYSTRING and an ellipsis format, copies the first line as shown back into
+// text, which must have room for count + 4 bytes (the text is cut at a character to fit). The parameters
+// record (tab stops, margins) is not used.
+int DrawTextExA(HDC hdc, char* text, int count, RECT* rect, UINT format, const void* params);
 
 // ---- palettes ----
 HPALETTE CreatePalette(const LOGPALETTE* logPalette);

@@ -166,7 +166,31 @@ void drawLine(DrawContext& dc, const FontMeasure& font, const Line& line, int x,
 
 using namespace gdi;
 
+namespace {
+int drawText(HDC hdc, const char* text, int count, RECT* rect, UINT format, std::string* shown);
+}
+
 int DrawTextA(HDC hdc, const char* text, int count, RECT* rect, UINT format) {
+    return drawText(hdc, text, count, rect, format & ~DT_MODIFYSTRING, nullptr);
+}
+
+int DrawTextExA(HDC hdc, char* text, int count, RECT* rect, UINT format, const void*) {
+    if (!(format & DT_MODIFYSTRING) || !text || count < 0) return DrawTextA(hdc, text, count, rect, format);
+    std::string shown;
+    const int height = drawText(hdc, text, count, rect, format, &shown);
+    if (height && !(format & DT_CALCRECT)) {
+        // The buffer holds count + 4 bytes: the text cut at a character if it grew beyond that.
+        std::size_t n = std::min<std::size_t>(shown.size(), std::size_t(count) + 3);
+        while (n > 0 && n < shown.size() && (static_cast<unsigned char>(shown[n]) & 0xC0) == 0x80)
+            --n;
+        std::memcpy(text, shown.data(), n);
+        text[n] = '\0';
+    }
+    return height;
+}
+
+namespace {
+int drawText(HDC hdc, const char* text, int count, RECT* rect, UINT format, std::string* shown) {
     if (!rect || (!text && count != 0)) return 0;
     constexpr LONG kLimit = 1 << 24;
     for (LONG v : {rect->left, rect->top, rect->right, rect->bottom})
@@ -204,6 +228,7 @@ int DrawTextA(HDC hdc, const char* text, int count, RECT* rect, UINT format) {
     if (format & (DT_END_ELLIPSIS | DT_WORD_ELLIPSIS | DT_PATH_ELLIPSIS))
         for (Line& line : lines)
             ellipsize(line, font, width, format);
+    if (shown && !lines.empty()) *shown = lines.front().text;
     int y = rect->top;
     if (single && (format & DT_VCENTER))
         y = int(rect->top + ((long long)rect->bottom - rect->top - lineHeight) / 2);
@@ -225,5 +250,6 @@ int DrawTextA(HDC hdc, const char* text, int count, RECT* rect, UINT format) {
     if (single && (format & (DT_VCENTER | DT_BOTTOM))) return y + lineHeight - rect->top;
     return height;
 }
+} // namespace
 
 } // namespace win
