@@ -3,12 +3,13 @@
 // are modal Qt dialogs of the visual layer (platform/widgets/FileDialog.h); only the Explorer style exists.
 #pragma once
 
-#include "platform/win/WinTypes.h"
+#include "platform/ui/WindowMessages.h"
 
 namespace win {
 
 // A hook gets the messages of the dialog's child window (WM_INITDIALOG, WM_NOTIFY, WM_COMMAND of
-// template controls, WM_DESTROY); a non-zero answer to CDN_FILEOK rejects the name.
+// template controls, WM_DESTROY); a non-zero answer to CDN_FILEOK, or a non-zero DWLP_MSGRESULT of the
+// child window, rejects the name.
 using LPOFNHOOKPROC = UINT_PTR (*)(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 struct OPENFILENAMEA {
@@ -86,9 +87,6 @@ constexpr UINT CDM_GETFOLDERPATH = CDM_FIRST + 2;
 constexpr UINT CDM_SETCONTROLTEXT = CDM_FIRST + 4;
 constexpr UINT CDM_HIDECONTROL = CDM_FIRST + 5;
 
-// The message result of a dialog procedure's window (SetWindowLongPtrA index).
-constexpr int DWLP_MSGRESULT = 0;
-
 // Ids of the dialog's own controls that a template can refer to.
 constexpr int IDC_FILEDIALOG_READONLY = 0x0410; // the read-only check box
 constexpr int IDC_FILEDIALOG_STANDARD = 0x045F; // a template's placeholder for the dialog's own controls
@@ -103,15 +101,9 @@ constexpr DWORD CDERR_NOHOOK = 0x000B;
 constexpr DWORD FNERR_INVALIDFILENAME = 0x3002;
 constexpr DWORD FNERR_BUFFERTOOSMALL = 0x3003;
 
-struct NMHDR_OFN {
-    HWND hwndFrom;
-    UINT_PTR idFrom;
-    UINT code;
-};
-
 // What WM_NOTIFY carries from a file dialog.
 struct OFNOTIFYA {
-    NMHDR_OFN hdr;
+    NMHDR hdr;
     LPOPENFILENAMEA lpOFN;
     LPSTR pszFile;
 };

@@ -1,19 +1,20 @@
 #include "platform/widgets/FileDialog.h"
 
+#include "platform/ui/DialogResources.h"
 #include "platform/ui/WindowMessages.h"
 #include "platform/widgets/ControlWidget.h"
+#include "platform/widgets/DialogItemWidgets.h"
 #include "platform/widgets/Forms.h"
 #include "platform/widgets/MessageBox.h"
+#include "platform/win/SystemMetrics.h"
 
 #include <QtCore/QTimer>
+#include <QtGui/QFileSystemModel>
 #include <QtGui/QFontMetrics>
 #include <QtGui/QGuiApplication>
 #include <QtWidgets/QCheckBox>
 #include <QtWidgets/QDialogButtonBox>
-#include <QtGui/QFileSystemModel>
-#include <QtWidgets/QFrame>
 #include <QtWidgets/QGridLayout>
-#include <QtWidgets/QLabel>
 #include <QtWidgets/QLineEdit>
 #include <QtWidgets/QListView>
 #include <QtWidgets/QPushButton>
@@ -30,13 +31,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr win::UINT kBmGetCheck = 0x00F0;
-constexpr win::UINT kBmSetCheck = 0x00F1;
-constexpr win::WORD kBnClicked = 0;
-
 constexpr const char* kDialogClass = "QuillanFileDialog";
 constexpr const char* kChildClass = "QuillanFileDialogChild";
-constexpr const char* kItemClass = "QuillanFileDialogItem";
 
 thread_local win::DWORD t_lastError = 0;
 
@@ -68,33 +64,11 @@ win::LRESULT childProc(win::HWND window, win::UINT message, win::WPARAM wParam, 
     return win::DefWindowProcA(window, message, wParam, lParam);
 }
 
-// A template control: its text and check state follow the Qt widget.
-win::LRESULT itemProc(win::HWND window, win::UINT message, win::WPARAM wParam, win::LPARAM lParam) {
-    auto* widget = userDataOf<QWidget>(window);
-    switch (message) {
-    case win::WM_SETTEXT: {
-        const QString text = QString::fromUtf8(lParam ? reinterpret_cast<const char*>(lParam) : "");
-        if (auto* b = qobject_cast<QAbstractButton*>(widget)) b->setText(text);
-        if (auto* l = qobject_cast<QLabel*>(widget)) l->setText(text);
-        break;
-    }
-    case kBmGetCheck:
-        if (auto* b = qobject_cast<QCheckBox*>(widget)) return b->isChecked() ? 1 : 0;
-        return 0;
-    case kBmSetCheck:
-        if (auto* b = qobject_cast<QCheckBox*>(widget)) b->setChecked(wParam == 1);
-        return 0;
-    default:
-        break;
-    }
-    return win::DefWindowProcA(window, message, wParam, lParam);
-}
-
 void registerClasses() {
     static std::once_flag once;
     std::call_once(once, [] {
-        for (auto [name, proc] : {std::pair{kDialogClass, &dialogProc}, std::pair{kChildClass, &childProc},
-                                  std::pair{kItemClass, &itemProc}}) {
+        win::registerStandardControls();
+        for (auto [name, proc] : {std::pair{kDialogClass, &dialogProc}, std::pair{kChildClass, &childProc}}) {
             win::WNDCLASSA c{};
             c.lpfnWndProc = proc;
             c.lpszClassName = name;
@@ -166,13 +140,9 @@ bool FileDialog::Prepare() {
         m_error = win::CDERR_NOHOOK;
         return false;
     }
-    const FileDialogTemplate* dialogTemplate = nullptr;
+    const win::DialogTemplate* dialogTemplate = nullptr;
     if (m_ofn.Flags & win::OFN_ENABLETEMPLATE) {
-        // Templates are found by name; a numeric resource id is looked up as "#id".
-        const auto value = reinterpret_cast<std::uintptr_t>(m_ofn.lpTemplateName);
-        const std::string name =
-            value && value < 0x10000 ? "#" + std::to_string(value) : boundedString(m_ofn.lpTemplateName, 258);
-        if (name.empty() || !(dialogTemplate = FindFileDialogTemplate(name))) {
+        if (!(dialogTemplate = win::FindDialogResource(m_ofn.lpTemplateName))) {
             m_error = win::CDERR_FINDRESFAILURE;
             return false;
         }
@@ -235,78 +205,66 @@ void FileDialog::applyInitialName() {
     if (!name.empty()) selectFile(QString::fromStdString(name));
 }
 
-void FileDialog::buildTemplate(const FileDialogTemplate& t) {
-    auto* grid = qobject_cast<QGridLayout*>(layout());
-    const QFontMetrics metrics(font());
-    const int baseX = std::max(1, metrics.averageCharWidth()), baseY = std::max(1, metrics.height());
-    const auto px = [&](int du, bool vertical) {
-        return du * (vertical ? baseY : baseX) / (vertical ? 8 : 4);
-    };
-
-    // A placeholder for the dialog's own controls puts the extras beside them, shifted by its width.
-    int shiftX = 0;
-    bool beside = false;
-    for (const FileDialogControl& c : t.controls)
-        if (c.id == win::IDC_FILEDIALOG_STANDARD) {
-            beside = true;
-            shiftX = c.x + c.cx;
-        }
-    m_templateArea = new QWidget(this);
-    m_templateArea->setObjectName("templateArea");
-    m_templateArea->setFixedSize(px(std::max(0, t.cx - shiftX), false), px(t.cy, true));
-    for (const FileDialogControl& c : t.controls) {
-        if (c.id == win::IDC_FILEDIALOG_STANDARD) continue;
-        QWidget* w = nullptr;
-        const QString text = QString::fromStdString(c.text);
-        switch (c.kind) {
-        case FileDialogControl::PushButton:
-            w = new QPushButton(text, m_templateArea);
-            break;
-        case FileDialogControl::CheckBox:
-            w = new QCheckBox(text, m_templateArea);
-            break;
-        case FileDialogControl::Text:
-            w = new QLabel(text, m_templateArea);
-            break;
-        case FileDialogControl::Frame: {
-            auto* frame = new QFrame(m_templateArea);
-            frame->setFrameShape(QFrame::Box);
-            w = frame;
-            break;
-        }
-        }
-        w->setGeometry(px(c.x - shiftX, false), px(c.y, true), px(c.cx, false), px(c.cy, true));
-        win::HWND item = win::CreateWindowExA(
-            0, kItemClass, c.text.c_str(), win::WS_CHILD | win::WS_VISIBLE, c.x, c.y, c.cx, c.cy,
-            m_hookWindow, reinterpret_cast<win::HMENU>(std::intptr_t(c.id)), nullptr, nullptr);
-        win::SetWindowLongPtrA(item, win::GWLP_USERDATA, reinterpret_cast<win::LONG_PTR>(w));
-        if (auto* button = qobject_cast<QAbstractButton*>(w)) {
-            connect(button, &QAbstractButton::clicked, this, [this, id = c.id, item] {
-                win::SendMessageA(m_hookWindow, win::WM_COMMAND,
-                                  win::WPARAM(win::WORD(id)) | (win::WPARAM(kBnClicked) << 16),
-                                  reinterpret_cast<win::LPARAM>(item));
-            });
-        }
-        if (c.id != 0 && c.id != -1) {
-            m_controls[c.id] = w;
-            m_controlWindows[c.id] = item;
+// The template's items are made as children of the hook window and shown through Qt widgets in an area
+// below the dialog's own controls, or beside them when the template marks their place with a placeholder
+// (the items right of it then move left by the placeholder's right edge).
+void FileDialog::buildTemplate(const win::DialogTemplate& t) {
+    win::RECT size{0, 0, t.cx, t.cy};
+    win::MapDialogRect(m_hookWindow, &size);
+    win::SetWindowPos(m_hookWindow, nullptr, 0, 0, size.right, size.bottom,
+                      win::SWP_NOZORDER | win::SWP_NOACTIVATE);
+    win::createDialogItems(m_hookWindow, t);
+    int shift = 0;
+    const win::HWND placeholder = win::GetDlgItem(m_hookWindow, win::IDC_FILEDIALOG_STANDARD);
+    if (placeholder) {
+        win::RECT r{};
+        win::GetWindowRect(placeholder, &r);
+        win::POINT right{r.right, r.top};
+        win::ScreenToClient(m_hookWindow, &right);
+        shift = int(right.x);
+        win::ShowWindow(placeholder, win::SW_HIDE);
+        for (win::HWND item = win::GetWindow(m_hookWindow, win::GW_CHILD); item;
+             item = win::GetWindow(item, win::GW_HWNDNEXT)) {
+            if (item == placeholder) continue;
+            win::GetWindowRect(item, &r);
+            win::POINT place{r.left, r.top};
+            win::ScreenToClient(m_hookWindow, &place);
+            win::SetWindowPos(item, nullptr, int(place.x) - shift, int(place.y), 0, 0,
+                              win::SWP_NOSIZE | win::SWP_NOZORDER | win::SWP_NOACTIVATE);
         }
     }
+    m_templateArea = new QWidget(this);
+    m_templateArea->setObjectName("templateArea");
+    m_templateArea->setFixedSize(std::max(0, int(size.right) - shift), int(size.bottom));
+    bindDialogItems(m_hookWindow, m_templateArea);
+    auto* grid = qobject_cast<QGridLayout*>(layout());
     if (!grid) return;
-    if (beside)
+    if (placeholder)
         grid->addWidget(m_templateArea, 0, grid->columnCount(), grid->rowCount(), 1, Qt::AlignTop);
     else
         grid->addWidget(m_templateArea, grid->rowCount(), 0, 1, grid->columnCount(), Qt::AlignLeft);
 }
 
 QWidget* FileDialog::TemplateControl(int id) const {
-    auto it = m_controls.find(id);
-    return it == m_controls.end() ? nullptr : it->second;
+    const win::HWND item = win::GetDlgItem(m_hookWindow, id);
+    return item ? dialogItemWidget(item) : nullptr;
+}
+
+void FileDialog::FollowWindow() {
+    if (m_placing) return;
+    win::RECT r{};
+    if (win::GetWindowRect(m_dialogWindow, &r)) move(int(r.left), int(r.top));
 }
 
 void FileDialog::Start() {
     if (m_started) return;
     m_started = true;
+    // The dialog window takes the Qt dialog's size, so that a hook can place it.
+    resize(sizeHint().expandedTo(minimumSizeHint()));
+    m_placing = true;
+    win::SetWindowPos(m_dialogWindow, nullptr, x(), y(), width(), height(),
+                      win::SWP_NOZORDER | win::SWP_NOACTIVATE);
+    m_placing = false;
     win::SendMessageA(m_hookWindow, win::WM_INITDIALOG, 0, reinterpret_cast<win::LPARAM>(&m_ofn));
     notify(win::CDN_INITDONE);
     connect(this, &QFileDialog::currentChanged, this, [this] { notify(win::CDN_SELCHANGE); });

@@ -1,16 +1,18 @@
 // The common open and save dialogs behind GetOpenFileNameA/GetSaveFileNameA: a Qt file dialog (Qt's own
 // widgets, never the desktop's native dialog) with window handles for the dialog and for the child window
-// a hook procedure works on, the extra controls of a child template placed below or beside the dialog's
-// own, and the notifications and messages of the Explorer-style dialog. Tests answer in the dialog's place
+// a hook procedure works on, the extra controls of a child template (a dialog resource, DialogResources.h)
+// placed below the dialog's own or, when the template has a control of id IDC_FILEDIALOG_STANDARD that
+// marks where the dialog's own controls go, beside them; and the notifications and messages of the
+// Explorer-style dialog. Tests answer in the dialog's place
 // through a handler, or drive the real dialog off-screen through a driver.
 #pragma once
 
 #include "platform/ui/CommDlg.h"
+#include "platform/ui/DialogTemplates.h"
 
 #include <QtWidgets/QFileDialog>
 
 #include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -45,31 +47,6 @@ std::string SelectionBuffer(const std::string& folder, const std::vector<std::st
 // several as the folder with its separator followed by the names in double quotes, separated by blanks.
 std::string SelectionPathText(const std::string& folder, const std::vector<std::string>& paths);
 
-// ---- child templates ----
-
-// A control of a child template, in dialog units.
-struct FileDialogControl {
-    enum Kind { PushButton, CheckBox, Text, Frame };
-    int id = 0;
-    Kind kind = Text;
-    std::string text;
-    int x = 0, y = 0, cx = 0, cy = 0;
-};
-
-// The extra controls a dialog shows beside or below its own: a template with a control of id
-// IDC_FILEDIALOG_STANDARD puts the dialog's own controls at that control's place (so extras right of it
-// sit beside them), otherwise the extras go below.
-struct FileDialogTemplate {
-    std::string name;
-    int cx = 0, cy = 0;
-    std::vector<FileDialogControl> controls;
-};
-
-// Makes a template known by its name (compared without case); replaces one of the same name.
-void RegisterFileDialogTemplate(const FileDialogTemplate& dialogTemplate);
-// nullptr when there is none of that name.
-const FileDialogTemplate* FindFileDialogTemplate(const std::string& name);
-
 // ---- the dialog ----
 
 class FileDialog final : public QFileDialog {
@@ -99,6 +76,8 @@ class FileDialog final : public QFileDialog {
     QWidget* TemplateArea() const { return m_templateArea; }
     // The Qt widget of a template control; nullptr when there is none with that id.
     QWidget* TemplateControl(int id) const;
+    // The dialog window was moved through the window layer: the Qt dialog follows.
+    void FollowWindow();
 
     // The answers of the dialog window's messages.
     win::LRESULT DialogMessage(win::UINT message, win::WPARAM wParam, win::LPARAM lParam);
@@ -110,7 +89,7 @@ class FileDialog final : public QFileDialog {
 
   private:
     void buildFilters();
-    void buildTemplate(const FileDialogTemplate& t);
+    void buildTemplate(const win::DialogTemplate& t);
     void applyInitialName();
     bool validate(std::vector<std::string>& paths);
     bool storeResult(const std::vector<std::string>& paths);
@@ -127,11 +106,10 @@ class FileDialog final : public QFileDialog {
     win::HWND m_hookWindow = nullptr;
     QCheckBox* m_readOnly = nullptr;
     QWidget* m_templateArea = nullptr;
-    std::map<int, QWidget*> m_controls;
-    std::map<int, win::HWND> m_controlWindows;
     bool m_confirmed = false;
     win::DWORD m_error = 0;
     bool m_started = false;
+    bool m_placing = false; // the dialog window is being set from the Qt dialog
 };
 
 // Answers GetOpenFileNameA/GetSaveFileNameA in place of the dialog: gets the record (after it passed the

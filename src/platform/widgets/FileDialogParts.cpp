@@ -1,22 +1,13 @@
-// The parts of the file dialogs that need no dialog: filter lists, the buffer forms of a selection and
-// the table of child templates.
+// The parts of the file dialogs that need no dialog: filter lists and the buffer forms of a selection.
 #include "platform/widgets/FileDialog.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstring>
-#include <mutex>
 
 namespace host::widgets {
 
 namespace {
-
-std::string folded(const std::string& s) {
-    std::string out = s;
-    for (char& c : out)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
 
 std::string baseName(const std::string& path) {
     const std::size_t slash = path.find_last_of('/');
@@ -43,12 +34,6 @@ bool readString(const char* filter, std::size_t& pos, std::size_t end, std::stri
     out.assign(filter + pos, length);
     pos += length + 1;
     return true;
-}
-
-std::mutex g_templateMutex;
-std::map<std::string, FileDialogTemplate>& templates() {
-    static auto* table = new std::map<std::string, FileDialogTemplate>;
-    return *table;
 }
 
 } // namespace
@@ -133,17 +118,6 @@ std::string SelectionPathText(const std::string& folder, const std::vector<std::
         out += '"';
     }
     return out;
-}
-
-void RegisterFileDialogTemplate(const FileDialogTemplate& dialogTemplate) {
-    std::lock_guard lock(g_templateMutex);
-    templates()[folded(dialogTemplate.name)] = dialogTemplate;
-}
-
-const FileDialogTemplate* FindFileDialogTemplate(const std::string& name) {
-    std::lock_guard lock(g_templateMutex);
-    auto it = templates().find(folded(name));
-    return it == templates().end() ? nullptr : &it->second;
 }
 
 } // namespace host::widgets

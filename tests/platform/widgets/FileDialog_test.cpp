@@ -3,6 +3,7 @@
 // the overwrite prompt, template controls sending WM_COMMAND).
 
 #include "WidgetTest.h"
+#include "platform/ui/DialogResources.h"
 #include "platform/ui/WindowMessages.h"
 #include "platform/widgets/FileDialog.h"
 #include "support/TestWork.h"
@@ -275,12 +276,12 @@ TEST_F(FileDialogTest, OverwritePromptThroughMessageBoxes) {
 }
 
 TEST_F(FileDialogTest, TemplateControlsAndReadOnlyBox) {
-    host::widgets::RegisterFileDialogTemplate(
-        {"TestExtras",
-         200,
-         40,
-         {{1000, host::widgets::FileDialogControl::PushButton, "Play", 0, 0, 50, 14},
-          {1001, host::widgets::FileDialogControl::CheckBox, "Preview", 60, 0, 60, 12}}});
+    DialogTemplate extras;
+    extras.cx = 200;
+    extras.cy = 40;
+    extras.items = {{"Button", 1000, "Play", BS_PUSHBUTTON, 0, 0, 50, 14},
+                    {"Button", 1001, "Preview", BS_AUTOCHECKBOX, 60, 0, 60, 12}};
+    RegisterDialogResource("TestExtras", extras);
     ofn.Flags |= OFN_ENABLETEMPLATE | OFN_READONLY;
     ofn.lpTemplateName = "testextras";
     HWND button = nullptr, hookWindow = nullptr;
@@ -290,14 +291,15 @@ TEST_F(FileDialogTest, TemplateControlsAndReadOnlyBox) {
         button = GetDlgItem(d.HookWindow(), 1000);
         static_cast<QPushButton*>(d.TemplateControl(1000))->click();
         static_cast<QCheckBox*>(d.TemplateControl(1001))->click();
-        checked = SendMessageA(GetDlgItem(d.HookWindow(), 1001), 0x00F0 /* BM_GETCHECK */, 0, 0);
+        checked = SendMessageA(GetDlgItem(d.HookWindow(), 1001), BM_GETCHECK, 0, 0);
         ASSERT_NE(d.ReadOnlyBox(), nullptr);
         d.ReadOnlyBox()->setChecked(false);
         d.SelectNames({"a.txt"});
         d.ClickOk();
     }));
     ASSERT_NE(button, nullptr);
-    EXPECT_EQ(log.commands, (std::vector<WPARAM>{1000, 1001}));
+    EXPECT_EQ(log.commands,
+              (std::vector<WPARAM>{MAKEWPARAM(1000, BN_CLICKED), MAKEWPARAM(1001, BN_CLICKED)}));
     EXPECT_EQ(checked, 1);
     EXPECT_FALSE(IsWindow(hookWindow));
     EXPECT_FALSE(ofn.Flags & OFN_READONLY);
