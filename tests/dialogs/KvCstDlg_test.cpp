@@ -85,7 +85,8 @@ TEST(KvCstDlgRun, RecordHandedToThePlatform) {
     TemplatedDialog d(nullptr);
     d.SetFilter("Wave-Files(*.wav)|*.wav");
     d.SetFilterIndex(2);
-    d.SetTitle(std::string(72, 'x') + "タイトル"); // 84 bytes: cut at 79 before the character that does not fit
+    d.SetTitle(std::string(72, 'x') +
+               "タイトル"); // 84 bytes: cut at 79 before the character that does not fit
     d.SetDefaultExt("jpeg");
     d.SetInitialDir("/tmp/");
     d.SetFileName("start.wav");
@@ -274,7 +275,7 @@ TEST_F(KvCstDlgDialog, TemplateControlsReachDoCommand) {
     win::DialogTemplate extras;
     extras.cx = 120;
     extras.cy = 20;
-    extras.items = {{"Button", 1000, "Play", win::BS_PUSHBUTTON, 0, 0, 50, 14}};
+    extras.items = {{"Button", 1000, "Play", win::WS_VISIBLE | win::BS_PUSHBUTTON, 0, 0, 50, 14}};
     win::RegisterDialogResource("KvTestExtras", extras);
     dialog.SetTemplateName("KvTestExtras");
     win::HWND hook = nullptr;

@@ -279,15 +279,19 @@ TEST_F(FileDialogTest, TemplateControlsAndReadOnlyBox) {
     DialogTemplate extras;
     extras.cx = 200;
     extras.cy = 40;
-    extras.items = {{"Button", 1000, "Play", BS_PUSHBUTTON, 0, 0, 50, 14},
-                    {"Button", 1001, "Preview", BS_AUTOCHECKBOX, 60, 0, 60, 12}};
+    extras.items = {{"Button", 1000, "Play", WS_VISIBLE | BS_PUSHBUTTON, 0, 0, 50, 14},
+                    {"Button", 1001, "Preview", WS_VISIBLE | BS_AUTOCHECKBOX, 60, 0, 60, 12}};
     RegisterDialogResource("TestExtras", extras);
     ofn.Flags |= OFN_ENABLETEMPLATE | OFN_READONLY;
     ofn.lpTemplateName = "testextras";
     HWND button = nullptr, hookWindow = nullptr;
     LRESULT checked = -1;
+    QRect buttonPlace, boxPlace;
     ASSERT_TRUE(run(false, [&](FileDialog& d) {
         hookWindow = d.HookWindow();
+        EXPECT_TRUE(d.TemplateControl(1000)->isVisible());
+        buttonPlace = d.TemplateControl(1000)->geometry();
+        boxPlace = d.TemplateControl(1001)->geometry();
         button = GetDlgItem(d.HookWindow(), 1000);
         static_cast<QPushButton*>(d.TemplateControl(1000))->click();
         static_cast<QCheckBox*>(d.TemplateControl(1001))->click();
@@ -298,11 +302,41 @@ TEST_F(FileDialogTest, TemplateControlsAndReadOnlyBox) {
         d.ClickOk();
     }));
     ASSERT_NE(button, nullptr);
+    // Placed in dialog units: the box starts 60 units right of the button, which is 50 units wide.
+    EXPECT_EQ(buttonPlace.x(), 0);
+    EXPECT_GT(boxPlace.x(), buttonPlace.right());
+    EXPECT_NEAR(double(boxPlace.x()) / buttonPlace.width(), 60.0 / 50.0, 0.05);
     EXPECT_EQ(log.commands,
               (std::vector<WPARAM>{MAKEWPARAM(1000, BN_CLICKED), MAKEWPARAM(1001, BN_CLICKED)}));
     EXPECT_EQ(checked, 1);
     EXPECT_FALSE(IsWindow(hookWindow));
     EXPECT_FALSE(ofn.Flags & OFN_READONLY);
+}
+
+TEST_F(FileDialogTest, PlaceholderPutsExtrasBesideTheDialogsControls) {
+    DialogTemplate beside;
+    beside.cx = 131;
+    beside.cy = 141;
+    beside.items = {{"Static", IDC_FILEDIALOG_STANDARD, "", WS_VISIBLE, 0, 0, 28, 139},
+                    {"Button", 1000, "Show", WS_VISIBLE | BS_PUSHBUTTON, 35, 112, 46, 11}};
+    RegisterDialogResource("TestBeside", beside);
+    ofn.Flags |= OFN_ENABLETEMPLATE;
+    ofn.lpTemplateName = "TestBeside";
+    QRect area, button, names;
+    bool placeholderShown = true;
+    EXPECT_FALSE(run(false, [&](FileDialog& d) {
+        area = d.TemplateArea()->geometry();
+        button = d.TemplateControl(1000)->geometry();
+        names = d.findChild<QWidget*>("fileNameEdit")->geometry();
+        placeholderShown = IsWindowVisible(GetDlgItem(d.HookWindow(), IDC_FILEDIALOG_STANDARD));
+        d.ClickCancel();
+    }));
+    EXPECT_FALSE(placeholderShown);
+    EXPECT_GT(area.left(), names.right()) << "the extras are not beside the file name box";
+    // Moved left by the placeholder's width: 35 - 28 = 7 units from the area's edge.
+    RECT units{7, 112, 0, 0};
+    MapDialogRect(nullptr, &units);
+    EXPECT_EQ(button.topLeft(), QPoint(units.left, units.top));
 }
 
 } // namespace
