@@ -6,10 +6,22 @@
 namespace host {
 
 class TCommonDialog : public TComponent {
-public:
+  public:
     using TComponent::TComponent;
     // Shows the dialog; true when the user confirmed it.
     virtual bool Execute() = 0;
+
+    // Fired when the dialog's window has been set up, and when it goes.
+    TNotifyEvent OnShow;
+    TNotifyEvent OnClose;
+
+  protected:
+    virtual void DoShow() {
+        if (OnShow) OnShow(this);
+    }
+    virtual void DoClose() {
+        if (OnClose) OnClose(this);
+    }
 };
 
 } // namespace host
