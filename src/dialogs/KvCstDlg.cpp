@@ -268,6 +268,7 @@ win::UINT_PTR TKvCustomOpenDialog::DialogHookProc(win::HWND window, win::UINT me
                 open->m_hookWnd = nullptr;
                 s_openDialog = nullptr;
                 open->DoDestroy();
+                open->DoClose();
             }
             return 0;
         case win::WM_NOTIFY: {
@@ -276,6 +277,7 @@ win::UINT_PTR TKvCustomOpenDialog::DialogHookProc(win::HWND window, win::UINT me
             if (notify->hdr.code == win::CDN_INITDONE) {
                 CenterWindow(
                     reinterpret_cast<win::HWND>(win::GetWindowLongPtrA(window, win::GWLP_HWNDPARENT)));
+                if (open) open->DoShow();
             } else if (notify->hdr.code == win::CDN_FILEOK && open && notify->lpOFN) {
                 const win::OPENFILENAMEA& ofn = *notify->lpOFN;
                 const std::string files =

@@ -1,7 +1,8 @@
 // The base of the library's file dialogs with extra controls: it runs the platform's open or save dialog
 // with a hook procedure and an optional child template, finds its component again inside the hook, and
 // turns the dialog's notifications into overridable operations (DoCreate, DoDestroy, DoFileOK,
-// DoSelChanged, DoCommand). Only one such dialog is open at a time in the process.
+// DoSelChanged, DoCommand). OnShow fires once the dialog is set up (after DoCreate) and OnClose when it
+// goes (after DoDestroy). Only one such dialog is open at a time in the process.
 #pragma once
 
 #include "core/KvObj.h"
@@ -102,6 +103,12 @@ class TKvCustomOpenDialog : public TKvCommonDialog {
     const std::string& GetFileName() const { return m_fileName; }
     void SetFileName(const std::string& name) { m_fileName = name; }
     host::TStrings& GetFiles() const { return *m_files; }
+    // Kept for the application: the 3-D look only ever applied to the old-style dialog, which this
+    // platform does not have, and there is no help system to show a context of.
+    bool GetCtl3D() const { return m_ctl3D; }
+    void SetCtl3D(bool v) { m_ctl3D = v; }
+    std::int32_t GetHelpContext() const { return m_helpContext; }
+    void SetHelpContext(std::int32_t v) { m_helpContext = v; }
 
     TNotifyEvent OnCreate;
     TNotifyEvent OnDestroy;
@@ -152,6 +159,8 @@ class TKvCustomOpenDialog : public TKvCommonDialog {
     std::string m_fileName;
     std::unique_ptr<host::TStringList> m_files;
     std::unique_ptr<host::TStringList> m_workList;
+    bool m_ctl3D = true;
+    std::int32_t m_helpContext = 0;
 
     static TKvCustomOpenDialog* s_openDialog; // set from WM_INITDIALOG to WM_DESTROY
     static TKvCustomOpenDialog* s_running;    // set for the whole of DoExecute

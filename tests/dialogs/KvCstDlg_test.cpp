@@ -200,6 +200,8 @@ class KvCstDlgDialog : public widgettest::WidgetTest {
             openAtCreate = TKvCustomOpenDialog::OpenDialog();
         };
         dialog.OnDestroy = [this](host::TObject*) { events.push_back("destroy"); };
+        dialog.OnShow = [this](host::TObject*) { events.push_back("show"); };
+        dialog.OnClose = [this](host::TObject*) { events.push_back("close"); };
         dialog.OnSelChanged = [this](host::TObject*, const std::string& f) { selections.push_back(f); };
         dialog.OnCommand = [this](host::TObject*, std::int32_t wnd, std::int32_t parent, std::int32_t cmd) {
             commands.push_back({wnd, parent, cmd});
@@ -238,7 +240,7 @@ TEST_F(KvCstDlgDialog, MultiSelectionOfTwoFiles) {
     }));
     EXPECT_EQ(lines(dialog.GetFiles()), (std::vector<std::string>{folder + "/one.wav", folder + "/two.wav"}));
     EXPECT_EQ(dialog.GetFileName(), folder + "/one.wav");
-    EXPECT_EQ(events, (std::vector<std::string>{"create", "destroy"}));
+    EXPECT_EQ(events, (std::vector<std::string>{"create", "show", "destroy", "close"}));
     EXPECT_NE(hookWindowAtCreate, nullptr);
     EXPECT_EQ(openAtCreate, &dialog);
     EXPECT_EQ(dialog.GetHookWnd(), nullptr);
@@ -298,7 +300,7 @@ TEST_F(KvCstDlgDialog, CancelKeepsValues) {
     EXPECT_EQ(dialog.GetFileName(), "kept.wav");
     EXPECT_EQ(dialog.GetFilterIndex(), 2);
     EXPECT_EQ(dialog.GetFiles().Count(), 0);
-    EXPECT_EQ(events, (std::vector<std::string>{"create", "destroy"}));
+    EXPECT_EQ(events, (std::vector<std::string>{"create", "show", "destroy", "close"}));
 }
 
 TEST_F(KvCstDlgDialog, ExceptionsInTheHookGoToTheApplication) {
