@@ -77,10 +77,9 @@ void registerClasses() {
     });
 }
 
+// The text of a string field, read no further than max bytes.
 std::string boundedString(const char* s, std::size_t max) {
-    if (!s) return {};
-    const void* nul = std::memchr(s, '\0', max);
-    return std::string(s, nul ? std::size_t(static_cast<const char*>(nul) - s) : max);
+    return s ? std::string(s, strnlen(s, max)) : std::string();
 }
 
 std::string nameOf(const std::string& path) {
@@ -329,6 +328,7 @@ void FileDialog::SelectNames(const std::vector<std::string>& names) {
         const QString folder = directory().absolutePath();
         list->selectionModel()->clearSelection();
         for (const std::string& n : names) {
+            if (n.empty()) continue;
             const QString path =
                 n.front() == '/' ? QString::fromStdString(n) : folder + "/" + QString::fromStdString(n);
             const QModelIndex index = model->index(path);
