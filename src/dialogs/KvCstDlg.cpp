@@ -4,7 +4,6 @@
 #include "platform/ui/WindowMessages.h"
 #include "platform/widgets/Forms.h"
 #include "platform/win/Resources.h"
-#include "platform/win/SystemMetrics.h"
 
 #include <algorithm>
 #include <cfenv>
@@ -323,8 +322,9 @@ void TKvCustomOpenDialog::CenterWindow(win::HWND window) {
     win::RECT r{};
     if (!win::GetWindowRect(window, &r)) return;
     const int width = int(r.right - r.left), height = int(r.bottom - r.top);
-    win::SetWindowPos(window, nullptr, (win::GetSystemMetrics(win::SM_CXSCREEN) - width) / 2,
-                      (win::GetSystemMetrics(win::SM_CYSCREEN) - height) / 3, 0, 0,
+    // The screen the windows are shown on (the system metrics describe a fixed desktop).
+    win::SetWindowPos(window, nullptr, (host::Screen->GetWidth() - width) / 2,
+                      (host::Screen->GetHeight() - height) / 3, 0, 0,
                       win::SWP_NOSIZE | win::SWP_NOZORDER | win::SWP_NOACTIVATE);
 }
 

@@ -293,6 +293,18 @@ TEST_F(KvCstDlgDialog, TemplateControlsReachDoCommand) {
     EXPECT_EQ(dialog.GetFileName(), folder + "/one.wav");
 }
 
+TEST_F(KvCstDlgDialog, DialogCentredOnTheScreen) {
+    QPoint place;
+    QSize size;
+    run([&](FileDialog& d) {
+        place = d.pos();
+        size = d.size();
+        d.ClickCancel();
+    });
+    EXPECT_EQ(place.x(), (host::Screen->GetWidth() - size.width()) / 2);
+    EXPECT_EQ(place.y(), (host::Screen->GetHeight() - size.height()) / 3);
+}
+
 TEST_F(KvCstDlgDialog, CancelKeepsValues) {
     dialog.SetFileName("kept.wav");
     dialog.SetFilterIndex(2);

@@ -50,6 +50,7 @@ win::LRESULT dialogProc(win::HWND window, win::UINT message, win::WPARAM wParam,
             return d->DialogMessage(message, wParam, lParam);
         if (message == win::WM_SETTEXT && lParam)
             d->setWindowTitle(QString::fromUtf8(reinterpret_cast<const char*>(lParam)));
+        if (message == win::WM_WINDOWPOSCHANGED) d->FollowWindow();
     }
     return win::DefWindowProcA(window, message, wParam, lParam);
 }
