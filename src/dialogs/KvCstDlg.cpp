@@ -118,6 +118,7 @@ TKvCustomOpenDialog::TKvCustomOpenDialog(host::TComponent* AOwner)
 
 TKvCustomOpenDialog::~TKvCustomOpenDialog() {
     if (s_openDialog == this) s_openDialog = nullptr;
+    if (s_running == this) s_running = nullptr;
 }
 
 bool TKvCustomOpenDialog::Execute() {
