@@ -1,6 +1,8 @@
 // Helpers for tests that make media at test time: a work folder, running commands, reading files.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -12,11 +14,25 @@
 
 namespace testsupport {
 
-// A folder of the build tree (QUILLAN_TEST_WORK, set by CTest) or of /tmp for media made by tests.
+// The running test's own folder name ("Suite.Name"), or empty outside a test. CTest runs tests in
+// parallel processes: files made under a folder of their own cannot be rewritten by another test while
+// this one reads them.
+inline std::string currentTestFolder() {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    if (!info) return {};
+    std::string name = std::string(info->test_suite_name()) + "." + info->name();
+    for (char& c : name)
+        if (c == '/') c = '_';
+    return name;
+}
+
+// A folder of the build tree (QUILLAN_TEST_WORK, set by CTest) or of /tmp for media made by tests, one
+// per test.
 inline std::filesystem::path workDir(const std::string& sub) {
     const char* env = std::getenv("QUILLAN_TEST_WORK");
     std::filesystem::path dir = env && *env ? std::filesystem::path(env) : std::filesystem::temp_directory_path() / "quillan-test-work";
     dir /= sub;
+    dir /= currentTestFolder();
     std::filesystem::create_directories(dir);
     return dir;
 }

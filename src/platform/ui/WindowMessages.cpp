@@ -203,14 +203,16 @@ std::chrono::steady_clock::time_point nextTimerDue(Table& t) {
 // posted no later than serial maxSerial. Needs the table's lock.
 bool takeMessage(Table& t, MSG* out, HWND filter, UINT first, UINT last, bool remove, std::uint64_t maxSerial,
                  bool synthesize = true) {
-    auto it = t.queues.find(std::this_thread::get_id());
-    if (it == t.queues.end()) return false;
-    std::deque<Posted>& messages = it->second->messages;
-    for (auto m = messages.begin(); m != messages.end() && m->serial <= maxSerial; ++m) {
-        if (!matches(t, m->msg, filter, first, last)) continue;
-        if (out) *out = m->msg;
-        if (remove) messages.erase(m);
-        return true;
+    // A thread that was never posted to has no queue, but its timers and invalid windows still make
+    // messages.
+    if (auto it = t.queues.find(std::this_thread::get_id()); it != t.queues.end()) {
+        std::deque<Posted>& messages = it->second->messages;
+        for (auto m = messages.begin(); m != messages.end() && m->serial <= maxSerial; ++m) {
+            if (!matches(t, m->msg, filter, first, last)) continue;
+            if (out) *out = m->msg;
+            if (remove) messages.erase(m);
+            return true;
+        }
     }
     return synthesize && takeTimerOrPaint(t, out, filter, first, last, remove);
 }

@@ -3,6 +3,7 @@
 
 #include "platform/vfw/AviFile.h"
 #include "support/AviBuilder.h"
+#include "support/TestWork.h"
 
 #include <gtest/gtest.h>
 
@@ -52,12 +53,9 @@ inline win::AVISTREAMINFOA info(win::IAVIStream* s) {
     return i;
 }
 
+// The running test's own folder of the work tree.
 inline std::filesystem::path workDir() {
-    const char* env = std::getenv("QUILLAN_TEST_WORK");
-    std::filesystem::path p = env && *env ? env : std::filesystem::temp_directory_path() / "quillan-test";
-    p /= "vfw";
-    std::filesystem::create_directories(p);
-    return p;
+    return testsupport::workDir("vfw");
 }
 
 inline std::filesystem::path writeFile(const std::string& name, const std::vector<std::uint8_t>& bytes) {
