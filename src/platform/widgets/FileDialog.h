@@ -130,6 +130,7 @@ FileDialogDriver SetFileDialogDriver(FileDialogDriver driver);
 // Runs the open (save false) or save dialog as GetOpenFileNameA/GetSaveFileNameA do; extend, when set, gets
 // the prepared dialog before it is shown to add its own parts (a handler installed for tests answers
 // without it).
-win::BOOL RunFileDialog(win::OPENFILENAMEA* ofn, bool save, const std::function<void(FileDialog&)>& extend = {});
+win::BOOL RunFileDialog(win::OPENFILENAMEA* ofn, bool save,
+                        const std::function<void(FileDialog&)>& extend = {});
 
 } // namespace host::widgets

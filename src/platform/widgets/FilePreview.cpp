@@ -15,6 +15,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <utility>
 #include <vector>
 
 namespace host::widgets {
@@ -64,13 +65,15 @@ std::vector<std::uint8_t> fileHead(const std::string& path, std::size_t max) {
 }
 
 bool isRiffOf(const std::vector<std::uint8_t>& head, const char (&type)[5]) {
-    return head.size() >= 12 && std::memcmp(head.data(), "RIFF", 4) == 0 && std::memcmp(head.data() + 8, type, 4) == 0;
+    return head.size() >= 12 && std::memcmp(head.data(), "RIFF", 4) == 0 &&
+           std::memcmp(head.data() + 8, type, 4) == 0;
 }
 
 // The format record a stream holds at pos; empty when it has none.
 std::vector<std::uint8_t> streamFormat(win::PAVISTREAM stream, win::LONG pos) {
     win::LONG size = 0;
-    if (win::AVIStreamReadFormat(stream, pos, nullptr, &size) != win::AVIERR_OK || size <= 0 || size > (1 << 20))
+    if (win::AVIStreamReadFormat(stream, pos, nullptr, &size) != win::AVIERR_OK || size <= 0 ||
+        size > (1 << 20))
         return {};
     std::vector<std::uint8_t> format(std::size_t(size), 0);
     if (win::AVIStreamReadFormat(stream, pos, format.data(), &size) != win::AVIERR_OK) return {};
@@ -128,21 +131,17 @@ std::optional<WaveSummary> ReadWaveSummary(std::span<const std::uint8_t> bytes) 
 
 std::string DescribeWaveFormat(std::uint16_t formatTag, std::uint16_t channels, std::uint32_t samplesPerSec,
                                std::uint16_t bitsPerSample) {
+    static constexpr std::pair<std::uint16_t, const char*> kNames[] = {
+        {0x0001, "PCM"},    {0x0002, "ADPCM"},     {0x0003, "IEEE float"},   {0x0006, "A-law"},
+        {0x0007, "mu-law"}, {0x0011, "IMA ADPCM"}, {0x0055, "MPEG Layer 3"}, {0xFFFE, "Extensible"},
+    };
     std::string name;
-    switch (formatTag) {
-    case 0x0001: name = "PCM"; break;
-    case 0x0002: name = "ADPCM"; break;
-    case 0x0003: name = "IEEE float"; break;
-    case 0x0006: name = "A-law"; break;
-    case 0x0007: name = "mu-law"; break;
-    case 0x0011: name = "IMA ADPCM"; break;
-    case 0x0055: name = "MPEG Layer 3"; break;
-    case 0xFFFE: name = "Extensible"; break;
-    default: {
-        char text[24];
-        std::snprintf(text, sizeof text, "format 0x%04X", unsigned(formatTag));
-        name = text;
-    }
+    for (const auto& [tag, known] : kNames)
+        if (tag == formatTag) name = known;
+    if (name.empty()) {
+        char unknown[24];
+        std::snprintf(unknown, sizeof unknown, "format 0x%04X", unsigned(formatTag));
+        name = unknown;
     }
     std::string text = name + ", " + std::to_string(samplesPerSec) + " Hz";
     if (bitsPerSample) text += ", " + std::to_string(bitsPerSample) + " bit";
@@ -222,7 +221,8 @@ bool FilePreviewPane::Playing() const {
 QRect FilePreviewPane::PictureRect() const {
     if (m_picture.isNull()) return {};
     const QSize fitted = m_picture.size().scaled(m_area->size(), Qt::KeepAspectRatio);
-    return QRect(QPoint((m_area->width() - fitted.width()) / 2, (m_area->height() - fitted.height()) / 2), fitted);
+    return QRect(QPoint((m_area->width() - fitted.width()) / 2, (m_area->height() - fitted.height()) / 2),
+                 fitted);
 }
 
 void FilePreviewPane::clear() {
@@ -307,9 +307,11 @@ bool FilePreviewPane::openVideo(const std::string& path) {
         text += std::to_string(width) + " x " + std::to_string(height) + " pixels\n";
         text += rateText(info.dwRate, info.dwScale) + " frames per second\n";
         if (info.dwRate > 0 && info.dwScale > 0)
-            m_intervalMs = int(std::clamp<double>(std::round(1000.0 * info.dwScale / info.dwRate), 1.0, 10000.0));
+            m_intervalMs =
+                int(std::clamp<double>(std::round(1000.0 * info.dwScale / info.dwRate), 1.0, 10000.0));
         const win::LONG ms = win::AVIStreamLengthTime(m_video);
-        text += "Length " + DescribeDuration(ms < 0 ? 0 : ms) + " (" + std::to_string(m_length) + " frames)\n";
+        text +=
+            "Length " + DescribeDuration(ms < 0 ? 0 : ms) + " (" + std::to_string(m_length) + " frames)\n";
         // Frames come out as 32-bit top-down RGB, the layout a QImage takes as it is.
         if (width > 0 && height > 0) {
             win::BITMAPINFOHEADER wanted{};
@@ -333,7 +335,8 @@ bool FilePreviewPane::openVideo(const std::string& path) {
 
 bool FilePreviewPane::showFrame(long frame) {
     if (!m_frames || frame < 0 || frame >= m_length) return false;
-    const auto* dib = static_cast<const std::uint8_t*>(win::AVIStreamGetFrame(m_frames, win::LONG(m_start + frame)));
+    const auto* dib =
+        static_cast<const std::uint8_t*>(win::AVIStreamGetFrame(m_frames, win::LONG(m_start + frame)));
     if (!dib) return false;
     win::BITMAPINFOHEADER bi{};
     std::memcpy(&bi, dib, sizeof bi);
@@ -356,7 +359,8 @@ bool FilePreviewPane::openWave(const std::string& path) {
     const std::vector<std::uint8_t> head = fileHead(path, kWaveHeadBytes);
     const std::optional<WaveSummary> wave = ReadWaveSummary(head);
     if (!wave) return false;
-    std::string text = DescribeWaveFormat(wave->formatTag, wave->channels, wave->samplesPerSec, wave->bitsPerSample);
+    std::string text =
+        DescribeWaveFormat(wave->formatTag, wave->channels, wave->samplesPerSec, wave->bitsPerSample);
     if (wave->dataBytes && wave->avgBytesPerSec > 0)
         text += "\nLength " + DescribeDuration(std::int64_t(*wave->dataBytes) * 1000 / wave->avgBytesPerSec);
     m_kind = Kind::Wave;

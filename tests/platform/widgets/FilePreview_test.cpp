@@ -72,8 +72,9 @@ void writeAvi(const std::filesystem::path& path) {
                 p[1] = std::uint8_t(qGreen(c));
                 p[2] = std::uint8_t(qRed(c));
             }
-        ASSERT_EQ(AVIStreamWrite(video, n, 1, bits.data(), LONG(bits.size()), AVIIF_KEYFRAME, nullptr, nullptr),
-                  AVIERR_OK);
+        ASSERT_EQ(
+            AVIStreamWrite(video, n, 1, bits.data(), LONG(bits.size()), AVIIF_KEYFRAME, nullptr, nullptr),
+            AVIERR_OK);
     }
     std::vector<std::uint8_t> samples(8000 * 4 / 2, 0);
     ASSERT_EQ(AVIStreamWrite(audio, 0, 4000, samples.data(), LONG(samples.size()), AVIIF_KEYFRAME, nullptr,
@@ -125,7 +126,8 @@ class FilePreviewTest : public widgettest::WidgetTest {
         dir = folder.string();
         writeAvi(folder / "clip.avi");
         std::ofstream(folder / "tone.wav", std::ios::binary) << waveFile(1, 1, 22050, 8, 22050);
-        std::ofstream(folder / "broken.avi", std::ios::binary) << std::string("RIFF\x40\0\0\0AVI LIST\xff\xff", 18);
+        std::ofstream(folder / "broken.avi", std::ios::binary)
+            << std::string("RIFF\x40\0\0\0AVI LIST\xff\xff", 18);
         std::ofstream(folder / "notes.txt") << "not a video";
         std::memset(file, 0, sizeof file);
         ofn = {};
@@ -224,7 +226,8 @@ TEST_F(FilePreviewTest, WaveBrokenAndForeignFiles) {
         for (const char* name : {"broken.avi", "notes.txt", "clip.avi", "notes.txt"}) {
             d.SelectNames({name});
             const bool video = std::string(name) == "clip.avi";
-            EXPECT_EQ(pane.Shown(), video ? FilePreviewPane::Kind::Video : FilePreviewPane::Kind::None) << name;
+            EXPECT_EQ(pane.Shown(), video ? FilePreviewPane::Kind::Video : FilePreviewPane::Kind::None)
+                << name;
             EXPECT_EQ(pane.InfoText().isEmpty(), !video) << name;
             EXPECT_EQ(pane.Picture().isNull(), !video) << name;
         }
@@ -275,7 +278,8 @@ TEST(WaveSummary, DamagedHeaders) {
     hugeList.replace(16, 4, "\xf0\xff\xff\xff");
     std::string notWave = good;
     notWave.replace(8, 4, "AVI ");
-    for (const std::string& bad : {good.substr(0, fmtSize + 4 + 10), hugeFmt, hugeList, notWave, std::string()})
+    for (const std::string& bad :
+         {good.substr(0, fmtSize + 4 + 10), hugeFmt, hugeList, notWave, std::string()})
         EXPECT_FALSE(read(bad));
     // The data chunk need not be within the bytes read.
     const auto cut = read(good.substr(0, good.size() - 8));
