@@ -256,6 +256,13 @@ void FileDialog::FollowWindow() {
     if (win::GetWindowRect(m_dialogWindow, &r)) move(int(r.left), int(r.top));
 }
 
+void FileDialog::AddSidePane(QWidget* pane) {
+    if (!pane) return;
+    pane->setParent(this);
+    if (auto* grid = qobject_cast<QGridLayout*>(layout()))
+        grid->addWidget(pane, 0, grid->columnCount(), grid->rowCount(), 1);
+}
+
 void FileDialog::Start() {
     if (m_started) return;
     m_started = true;
@@ -471,9 +478,7 @@ void FileDialog::finish(bool confirmed, win::DWORD error) {
     QFileDialog::done(confirmed ? QDialog::Accepted : QDialog::Rejected);
 }
 
-namespace {
-
-win::BOOL runFileDialog(win::OPENFILENAMEA* ofn, bool save) {
+win::BOOL RunFileDialog(win::OPENFILENAMEA* ofn, bool save, const std::function<void(FileDialog&)>& extend) {
     t_lastError = 0;
     if (!ofn) {
         t_lastError = win::CDERR_INITIALIZATION;
@@ -515,6 +520,7 @@ win::BOOL runFileDialog(win::OPENFILENAMEA* ofn, bool save) {
         t_lastError = dialog.Error();
         return win::FALSE;
     }
+    if (extend) extend(dialog);
     dialog.Start();
     if (driver)
         QTimer::singleShot(0, &dialog, [&dialog, &driver] {
@@ -531,8 +537,6 @@ win::BOOL runFileDialog(win::OPENFILENAMEA* ofn, bool save) {
     return dialog.Confirmed() ? win::TRUE : win::FALSE;
 }
 
-} // namespace
-
 FileDialogHandler SetFileDialogHandler(FileDialogHandler handler) {
     std::lock_guard lock(g_hookMutex);
     return std::exchange(g_handler, std::move(handler));
@@ -548,11 +552,11 @@ FileDialogDriver SetFileDialogDriver(FileDialogDriver driver) {
 namespace win {
 
 BOOL GetOpenFileNameA(LPOPENFILENAMEA ofn) {
-    return host::widgets::runFileDialog(ofn, false);
+    return host::widgets::RunFileDialog(ofn, false);
 }
 
 BOOL GetSaveFileNameA(LPOPENFILENAMEA ofn) {
-    return host::widgets::runFileDialog(ofn, true);
+    return host::widgets::RunFileDialog(ofn, true);
 }
 
 DWORD CommDlgExtendedError() {

@@ -78,6 +78,9 @@ class FileDialog final : public QFileDialog {
     QWidget* TemplateControl(int id) const;
     // The dialog window was moved through the window layer: the Qt dialog follows.
     void FollowWindow();
+    // Puts a pane of the caller's beside the dialog's controls (and a template's), right of them, for
+    // the whole height of the dialog. Called between Prepare and Start.
+    void AddSidePane(QWidget* pane);
 
     // The answers of the dialog window's messages.
     win::LRESULT DialogMessage(win::UINT message, win::WPARAM wParam, win::LPARAM lParam);
@@ -123,5 +126,11 @@ FileDialogHandler SetFileDialogHandler(FileDialogHandler handler);
 // driver installed before. Without a display the dialog is only shown when a driver is installed.
 using FileDialogDriver = std::function<void(FileDialog& dialog)>;
 FileDialogDriver SetFileDialogDriver(FileDialogDriver driver);
+
+// Runs the open (save false) or save dialog as GetOpenFileNameA/GetSaveFileNameA do; extend, when set, gets
+// the prepared dialog before it is shown to add its own parts (a handler installed for tests answers
+// without it).
+win::BOOL RunFileDialog(win::OPENFILENAMEA* ofn, bool save,
+                        const std::function<void(FileDialog&)>& extend = {});
 
 } // namespace host::widgets
