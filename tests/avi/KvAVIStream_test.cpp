@@ -38,8 +38,10 @@ std::filesystem::path writeClip() {
 struct Loaded {
     TKvAVIStream* video = new TKvAVIStream;
     TKvAVIStream* audio = new TKvAVIStream;
+    std::filesystem::path path; // written once per process, in the folder of the first test that loads it
     Loaded() {
-        static const std::filesystem::path path = writeClip();
+        static const std::filesystem::path clip = writeClip();
+        path = clip;
         video->LoadFromFile(path, stVideo, 0);
         audio->LoadFromFile(path, stAudio, 0);
     }
@@ -106,7 +108,7 @@ TEST(KvAVIStream, KeyFrameSearchesAndTheirTimeForms) {
 // and FIND_LENGTH give the chunk's number and the sample's bytes, for chunk and fixed-size streams.
 TEST(KvAVIStream, FindSampleAnswersEveryReturnForm) {
     Loaded l;
-    const auto bytes = testsupport::readFile(avitest::workDir() / "kvstream-clip.avi");
+    const auto bytes = testsupport::readFile(l.path);
     win::PAVISTREAM v = l.video->GetPStream(), a = l.audio->GetPStream();
     const win::LONG key = win::FIND_PREV | win::FIND_KEY;
     EXPECT_EQ(win::AVIStreamFindSample(v, 6, key | win::FIND_POS), 4);
