@@ -53,7 +53,10 @@ class IcmEncoder final : public AviFrameEncoder {
         m_scratch.reset();
         ICINFO info{};
         info.dwSize = sizeof info;
-        if (ICGetInfo(m_hic, &info, sizeof info) > 0) m_temporal = (info.dwFlags & VIDCF_TEMPORAL) != 0;
+        // A temporal compressor is handed the previous frame's pixels unless it keeps its own reference
+        // (VIDCF_FASTTEMPORALC): the libavcodec drivers do, and copying a frame for each frame is wasted.
+        if (ICGetInfo(m_hic, &info, sizeof info) > 0)
+            m_temporal = (info.dwFlags & VIDCF_TEMPORAL) && !(info.dwFlags & VIDCF_FASTTEMPORALC);
         m_quality = options.dwQuality;
         // A data rate asked for becomes a size wanted for each frame.
         if ((options.dwFlags & AVICOMPRESSF_DATARATE) && options.dwBytesPerSecond && rate)
@@ -114,7 +117,7 @@ class IcmEncoder final : public AviFrameEncoder {
     FOURCC m_handler;
     std::vector<std::uint8_t> m_input;  // the input DIB's header and colour table
     std::vector<std::uint8_t> m_format; // the compressed format
-    std::vector<std::uint8_t> m_prev;   // the previous frame's pixels, for temporal compressors
+    std::vector<std::uint8_t> m_prev;   // the previous frame's pixels, for compressors that are handed them
     DWORD m_maxSize = 0;
     std::unique_ptr<std::uint8_t[]> m_scratch; // m_maxSize bytes once the first frame is compressed
     DWORD m_quality = ICQUALITY_DEFAULT;
