@@ -68,26 +68,32 @@ AvFrameConvert::~AvFrameConvert() {
 }
 
 // Gets a scaler for this frame's size and format into the output, and sets the YUV matrix and range
-// whenever the context is new or the frame's tagging changed.
+// whenever the scaler is new or the frame's tagging changed. The scaler is remade here rather than
+// through sws_getCachedContext: that one may free the context and allocate its replacement at the same
+// address, which would look unchanged and keep the new scaler on the default (limited) range.
 bool AvFrameConvert::prepare(const AVFrame* f, int dstFormat) {
     const int srcFormat = plainYuvFormat(f->format);
-    SwsContext* ctx = sws_getCachedContext(m_sws, f->width, f->height, AVPixelFormat(srcFormat),
-                                           m_out.width(), m_out.height(), AVPixelFormat(dstFormat),
-                                           SWS_BICUBIC, nullptr, nullptr, nullptr);
-    if (!ctx) return false;
+    const ScalerKey key{f->width, f->height, srcFormat, dstFormat};
+    if (!m_sws || key != m_key) {
+        sws_freeContext(m_sws);
+        m_sws = sws_getContext(f->width, f->height, AVPixelFormat(srcFormat), m_out.width(), m_out.height(),
+                               AVPixelFormat(dstFormat), SWS_BICUBIC, nullptr, nullptr, nullptr);
+        if (!m_sws) return false;
+        m_key = key;
+        m_colorspace = m_fullRange = -1;
+    }
     const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(AVPixelFormat(srcFormat));
     const bool yuv =
         desc && !(desc->flags & (AV_PIX_FMT_FLAG_RGB | AV_PIX_FMT_FLAG_PAL)) && desc->nb_components >= 3;
     const int cs = swsColourspace(f->colorspace);
     const int full = f->color_range == AVCOL_RANGE_JPEG || srcFormat != f->format ? 1 : 0;
-    if (yuv && (ctx != m_sws || cs != m_colorspace || full != m_fullRange)) {
+    if (yuv && (cs != m_colorspace || full != m_fullRange)) {
         const int* coefficients = sws_getCoefficients(cs);
-        sws_setColorspaceDetails(ctx, coefficients, full, sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16,
+        sws_setColorspaceDetails(m_sws, coefficients, full, sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16,
                                  1 << 16);
         m_colorspace = cs;
         m_fullRange = full;
     }
-    m_sws = ctx;
     return true;
 }
 

@@ -26,8 +26,15 @@ class AvFrameConvert {
     bool prepare(const AVFrame* frame, int dstFormat);
     void copyPaletted(const AVFrame* frame);
 
+    // What the scaler was made for: source size and format, output format.
+    struct ScalerKey {
+        int width = 0, height = 0, srcFormat = -1, dstFormat = -1;
+        bool operator==(const ScalerKey&) const = default;
+    };
+
     OutputDib& m_out;
     SwsContext* m_sws = nullptr;
+    ScalerKey m_key;
     int m_colorspace = -1;
     int m_fullRange = -1;
     bool m_cubeSet = false;

@@ -21,10 +21,13 @@ struct Codec {
     int frames;
     int maxDiff;     // largest channel difference allowed against ffmpeg's decode
     bool interFrame; // has frames that depend on others: random access is checked too
+    const char* source = "testsrc2";
 };
 
 const Codec kCodecs[] = {
     {"mjpeg", "-c:v mjpeg -q:v 3 -pix_fmt yuvj420p", "320x240", 12, 2, false},
+    // Small full-range frames: the scaler must keep the JPEG range on every frame, not only the first.
+    {"mjpeg-small", "-c:v mjpeg -q:v 5 -pix_fmt yuvj420p", "96x54", 6, 2, false, "testsrc"},
     {"mpeg4-bframes", "-c:v mpeg4 -bf 2 -g 6 -q:v 4", "320x240", 12, 2, true},
     {"h264", "-c:v libx264 -preset veryfast -bf 2 -g 6 -pix_fmt yuv420p", "320x240", 12, 2, true},
     {"dv", "-c:v dvvideo -pix_fmt yuv411p -r 30000/1001", "720x480", 4, 2, false},
@@ -53,7 +56,7 @@ std::optional<Media> makeMedia(const Codec& c) {
     m.avi = dir / (std::string(c.name) + ".avi");
     const auto raw = dir / (std::string(c.name) + ".bgr");
     if (!std::filesystem::exists(m.avi)) {
-        const std::string make = "ffmpeg -v error -y -f lavfi -i testsrc2=size=" + std::string(c.size) +
+        const std::string make = "ffmpeg -v error -y -f lavfi -i " + std::string(c.source) + "=size=" + std::string(c.size) +
                                  ":rate=25 -frames:v " + std::to_string(c.frames) + " " + c.args + " " +
                                  testsupport::quote(m.avi);
         if (testsupport::run(make) != 0) return std::nullopt;
