@@ -151,7 +151,7 @@ class AviBuilder {
             w.u32(20);
             w.zeros(20);
         }
-        std::vector<std::vector<Superslot>> slots(streams.size());
+        std::vector<std::vector<Superslot>> superSlots(streams.size());
         std::size_t next = 0;
         bool first = true;
         while (next < chunks.size() || first) {
@@ -165,14 +165,14 @@ class AviBuilder {
             std::size_t riffAt = first ? riff : begin("RIFF", "AVIX");
             std::size_t movi = begin("LIST", "movi");
             writeChunks(next, end);
-            if (options.openDml) writeStandardIndexes(next, end, slots);
+            if (options.openDml) writeStandardIndexes(next, end, superSlots);
             finish(movi, options.moviSizeZero && first);
             if (first && options.idx1 != Idx1::None) writeIdx1(movi + 8, end);
             finish(riffAt, options.riffSizeZero && first);
             first = false;
             next = end;
         }
-        if (options.openDml) patchSuperIndexes(slots);
+        if (options.openDml) patchSuperIndexes(superSlots);
         m_w = nullptr;
         return w.buffer();
     }
@@ -332,7 +332,7 @@ class AviBuilder {
         w.patchU32(sizeAt, DWORD(w.size() - sizeAt - 4));
     }
 
-    void writeStandardIndexes(std::size_t from, std::size_t to, std::vector<std::vector<Superslot>>& slots) {
+    void writeStandardIndexes(std::size_t from, std::size_t to, std::vector<std::vector<Superslot>>& superSlots) {
         auto& w = *m_w;
         for (std::size_t s = 0; s < streams.size(); ++s) {
             std::vector<const Chunk*> mine;
@@ -359,21 +359,21 @@ class AviBuilder {
                 w.u32(DWORD(c->data.size()) | (c->key && !c->data.empty() ? 0 : 0x80000000u));
                 if (field) w.u32(DWORD(c->dataPos - base + c->data.size() / 2));
             }
-            slots[s].push_back({at, DWORD(w.size() + m_shift - at), DWORD(mine.size())});
+            superSlots[s].push_back({at, DWORD(w.size() + m_shift - at), DWORD(mine.size())});
         }
     }
 
-    void patchSuperIndexes(const std::vector<std::vector<Superslot>>& slots) {
+    void patchSuperIndexes(const std::vector<std::vector<Superslot>>& superSlots) {
         for (std::size_t s = 0; s < streams.size(); ++s) {
             std::size_t at = m_indxPos[s];
-            std::size_t n = std::min(slots[s].size(), kSlots);
+            std::size_t n = std::min(superSlots[s].size(), kSlots);
             m_w->patchU32(at + 4, DWORD(n));
             for (std::size_t k = 0; k < n; ++k) {
                 std::size_t e = at + 24 + 16 * k;
-                m_w->patchU32(e, DWORD(slots[s][k].offset));
-                m_w->patchU32(e + 4, DWORD(slots[s][k].offset >> 32));
-                m_w->patchU32(e + 8, slots[s][k].size);
-                m_w->patchU32(e + 12, slots[s][k].duration);
+                m_w->patchU32(e, DWORD(superSlots[s][k].offset));
+                m_w->patchU32(e + 4, DWORD(superSlots[s][k].offset >> 32));
+                m_w->patchU32(e + 8, superSlots[s][k].size);
+                m_w->patchU32(e + 12, superSlots[s][k].duration);
             }
         }
     }

@@ -1,6 +1,7 @@
 #include "platform/ui/WindowMessages.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -222,12 +223,15 @@ bool validFilter(Table& t, HWND filter) {
     return !filter || filter == threadMessagesOnly || t.findOwn(filter);
 }
 
+std::atomic<void (*)()> g_arrivalHook{nullptr};
+
 BOOL postTo(Table& t, std::thread::id thread, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     Queue& q = t.queueOf(thread);
     if (q.messages.size() >= std::size_t(POSTED_MESSAGE_LIMIT)) return FALSE;
     q.messages.push_back(
         Posted{MSG{window, message, wParam, lParam, messageTime(), POINT{0, 0}}, t.nextSerial++});
     q.arrived.notify_all();
+    if (void (*hook)() = g_arrivalHook.load()) hook();
     return TRUE;
 }
 
@@ -629,6 +633,19 @@ int GetWindowTextA(HWND window, LPSTR buffer, int size) {
 
 int GetWindowTextLengthA(HWND window) {
     return int(SendMessageA(window, WM_GETTEXTLENGTH, 0, 0));
+}
+
+void setMessageArrivalHook(void (*hook)()) {
+    g_arrivalHook = hook;
+}
+
+DWORD nextTimerTimeout() {
+    Table& t = table();
+    std::lock_guard lock(t.mutex);
+    const auto next = nextTimerDue(t);
+    if (next == std::chrono::steady_clock::time_point::max()) return INFINITE;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(next - std::chrono::steady_clock::now());
+    return DWORD(std::clamp<std::int64_t>(left.count(), 0, 0x7FFFFFFF));
 }
 
 int dispatchPendingMessages(HWND window) {

@@ -352,5 +352,13 @@ LRESULT copyWindowText(const char* text, std::size_t length, WPARAM size, LPARAM
 // thread's) that are waiting when the call starts; messages posted while it runs wait for the next
 // call. A WM_QUIT met on the way stays queued and ends the run. Returns the number dispatched.
 int dispatchPendingMessages(HWND window);
+// A wait without a time limit.
+constexpr DWORD INFINITE = 0xFFFFFFFF;
+// Milliseconds until the calling thread's next timer falls due (0 when one is due already); INFINITE
+// when the thread has no timer. An event loop that also runs this layer's messages sleeps no longer.
+DWORD nextTimerTimeout();
+// hook runs (on the posting thread, which may be any) after every message posted to a queue, so that
+// an event loop waiting for its own events can wake up and dispatch it. nullptr removes it.
+void setMessageArrivalHook(void (*hook)());
 
 } // namespace win

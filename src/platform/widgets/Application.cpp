@@ -4,6 +4,7 @@
 #include "platform/widgets/Forms.h"
 
 #include "platform/ui/MessagePump.h"
+#include "platform/ui/WindowMessages.h"
 
 #include <QtCore/QAbstractEventDispatcher>
 #include <QtCore/QTimer>
@@ -39,6 +40,18 @@ class QtMessagePump : public IMessagePump {
 
 QtMessagePump g_pump;
 
+// A message posted to the window layer wakes the Qt loop, which then dispatches it.
+void wakeEventLoop() {
+    if (QCoreApplication* app = QCoreApplication::instance())
+        if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance(app->thread()))
+            dispatcher->wakeUp();
+}
+
+// The Qt events first, then what waits in the window layer: posted messages, due timers, paints.
+void dispatchWindowMessages() {
+    if (widgets::OnGuiThread()) win::dispatchPendingMessages(nullptr);
+}
+
 } // namespace
 
 namespace widgets {
@@ -54,6 +67,8 @@ TApplication::~TApplication() = default;
 void TApplication::Initialize() {
     widgets::EnsureApplication();
     widgets::InstallMessagePump();
+    win::setMessageArrivalHook(&wakeEventLoop);
+    widgets::InstallApplicationIcon();
 }
 
 void TApplication::formCreated(TCustomForm* form) {
@@ -97,6 +112,7 @@ void TApplication::destroyForms() {
 void TApplication::ProcessMessages() {
     widgets::EnsureApplication();
     QCoreApplication::processEvents(QEventLoop::AllEvents);
+    dispatchWindowMessages();
     // Widgets of controls freed inside event handlers go now, not only when an event loop runs.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
@@ -104,7 +120,14 @@ void TApplication::ProcessMessages() {
 void TApplication::HandleMessage() {
     widgets::EnsureApplication();
     try {
+        // The wait ends for Qt's events, for a message posted to the window layer (its arrival hook
+        // wakes the loop) and, by this timer, when the layer's next timer falls due.
+        QTimer layerTimer;
+        layerTimer.setSingleShot(true);
+        if (const win::DWORD due = win::nextTimerTimeout(); due != win::INFINITE)
+            layerTimer.start(int(std::min<win::DWORD>(due, INT_MAX)));
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        dispatchWindowMessages();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     } catch (...) {
         HandleException(this);

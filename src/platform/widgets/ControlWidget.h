@@ -22,6 +22,8 @@ void EnsureApplication();
 bool OnGuiThread();
 // Installs the message pump through which the runtime's Delay processes messages.
 void InstallMessagePump();
+// Makes the program's icon (the module's "MAINICON") the icon of every window.
+void InstallApplicationIcon();
 
 // ---- window handles ----
 win::HWND RegisterHandle(TWinControl* control);

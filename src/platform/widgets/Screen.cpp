@@ -3,11 +3,14 @@
 #include "platform/widgets/Forms.h"
 
 #include "platform/win/Cursors.h"
+#include "platform/win/Resources.h"
 #include "platform/win/SystemMetrics.h"
 
 #include <QtGui/QGuiApplication>
+#include <QtGui/QIcon>
 #include <QtGui/QPixmap>
 #include <QtGui/QScreen>
+#include <QtWidgets/QApplication>
 
 #include <algorithm>
 #include <optional>
@@ -71,22 +74,38 @@ win::HCURSOR standardHandle(const StandardCursor& standard) {
     return handle ? handle : systemCursor(win::IDC_ARROW);
 }
 
-std::optional<QCursor> fromPicture(win::HCURSOR handle) {
-    win::IconImage picture;
-    if (!handle || !win::GetCursorImage(handle, picture) || picture.width <= 0 || picture.height <= 0)
-        return std::nullopt;
+QImage imageOf(const win::IconImage& picture) {
     QImage image(picture.width, picture.height, QImage::Format_ARGB32);
     for (int y = 0; y < picture.height; ++y) {
         auto* row = reinterpret_cast<std::uint32_t*>(image.scanLine(y));
         for (int x = 0; x < picture.width; ++x)
             row[x] = picture.At(x, y);
     }
-    return QCursor(QPixmap::fromImage(image), picture.xHotspot, picture.yHotspot);
+    return image;
+}
+
+std::optional<QCursor> fromPicture(win::HCURSOR handle) {
+    win::IconImage picture;
+    if (!handle || !win::GetCursorImage(handle, picture) || picture.width <= 0 || picture.height <= 0)
+        return std::nullopt;
+    return QCursor(QPixmap::fromImage(imageOf(picture)), picture.xHotspot, picture.yHotspot);
 }
 
 } // namespace
 
 namespace widgets {
+
+void InstallApplicationIcon() {
+    // The program's icon "MAINICON" in each size it carries becomes every window's icon.
+    const win::HICON icon = win::LoadIconA(win::GetModuleHandleA(nullptr), "MAINICON");
+    QIcon qicon;
+    for (int size : {16, 32}) {
+        win::IconImage picture;
+        if (icon && win::GetIconImage(icon, size, picture) && picture.width == size)
+            qicon.addPixmap(QPixmap::fromImage(imageOf(picture)));
+    }
+    if (!qicon.isNull()) QApplication::setWindowIcon(qicon);
+}
 
 QCursor ToQCursor(TCursor cursor) {
     const win::HCURSOR handle = Screen->GetCursors(cursor);
