@@ -18,14 +18,22 @@ TEST(QuillanProgram, CommandLine) {
     int status = -1;
     const std::string help = capture(std::string(QUILLAN_GUI_PATH) + " --help 2>&1", &status);
     EXPECT_EQ(status, 0);
-    EXPECT_NE(help.find("Usage: quillan [FILE.avi]"), std::string::npos) << help;
+    EXPECT_NE(help.find("Usage: quillan [--mode frames|odd|even] [--extract] [FILE.avi [FOLDER]]"), std::string::npos) << help;
 
-    const std::string unknown = capture(std::string(QUILLAN_GUI_PATH) + " --frobnicate 2>&1", &status);
+    const std::string unknown = capture("timeout 20 " + std::string(QUILLAN_GUI_PATH) + " --frobnicate 2>&1", &status);
     EXPECT_EQ(status, 2);
     EXPECT_NE(unknown.find("unknown option --frobnicate"), std::string::npos) << unknown;
 
-    const std::string two = capture(std::string(QUILLAN_GUI_PATH) + " a.avi b.avi 2>&1", &status);
+    // Nothing here opens a window: every line ends before (timeout ends one that would not).
+    const std::string three = capture("timeout 20 " + std::string(QUILLAN_GUI_PATH) + " a.avi b c 2>&1", &status);
     EXPECT_EQ(status, 2);
+    EXPECT_NE(three.find("one file and one folder at most"), std::string::npos) << three;
+    const std::string mode = capture("timeout 20 " + std::string(QUILLAN_GUI_PATH) + " --mode fields a.avi 2>&1", &status);
+    EXPECT_EQ(status, 2);
+    EXPECT_NE(mode.find("--mode takes frames, odd or even"), std::string::npos) << mode;
+    const std::string extract = capture("timeout 20 " + std::string(QUILLAN_GUI_PATH) + " --extract a.avi 2>&1", &status);
+    EXPECT_EQ(status, 2);
+    EXPECT_NE(extract.find("--extract needs a file and a folder"), std::string::npos) << extract;
 
     // Without any display the program says so instead of failing inside the window system.
     const std::string none =

@@ -14,7 +14,7 @@
 #include "support/BmpImage.h"
 #include "support/TestWork.h"
 
-#include <QtWidgets/QPushButton>
+#include <QtGui/QFontInfo>
 
 #include <cstring>
 #include <fstream>
@@ -141,6 +141,10 @@ TEST_F(QuillanWindow, FormsAreBuiltAsDesigned) {
     EXPECT_EQ(SubForm->GetFont()->GetHeight(), -12);
     EXPECT_EQ(SubForm->GetFont()->GetCharset(), win::SHIFTJIS_CHARSET);
     EXPECT_EQ(SubForm->LoadButton->GetFont()->GetName(), "ＭＳ Ｐゴシック");
+    // The Japanese font installed with the tool stands in for it, at 12 pixels, on the window's controls.
+    const QFontInfo shown(SubForm->LoadButton->Widget()->font());
+    EXPECT_EQ(shown.family().toStdString(), "IPAPGothic");
+    EXPECT_EQ(shown.pixelSize(), 12);
 
     EXPECT_EQ(SubForm->LoadButton->GetCaption(), "AVIファイルの読み込み...");
     EXPECT_EQ(SubForm->SaveButton->GetCaption(), "静止画の保存場所を選ぶ...");
@@ -334,6 +338,15 @@ TEST_F(QuillanWindow, NoVideoOrNoFolderWritesNothingWithoutBeingAsked) {
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, app::texts::kNoVideo);
     EXPECT_TRUE(written().empty());
+}
+
+TEST_F(QuillanWindow, AFileAndFolderGivenAtStartAreUsedAsIfChosen) {
+    SubForm->LoadFile(clip("given.avi", 3).string());
+    SubForm->UseFolder(stills.string());
+    EXPECT_EQ(buttons(), kReady);
+    click(SubForm->ExtractButton);
+    EXPECT_EQ(written(), (std::vector<std::string>{"10000.BMP", "10001.BMP", "10002.BMP"}));
+    EXPECT_EQ(fileDialogs + folderDialogs, 0);
 }
 
 TEST_F(QuillanWindow, QuitClosesTheWindow) {

@@ -114,6 +114,11 @@ void TSubForm::SaveButtonClick(host::TObject*) {
     if (SaveFolderDialog->Execute()) ExtractButton->SetEnabled(true);
 }
 
+void TSubForm::UseFolder(const std::string& folder) {
+    SaveFolderDialog->SPVDirectory(folder);
+    ExtractButton->SetEnabled(true);
+}
+
 void TSubForm::ExtractButtonClick(host::TObject*) {
     kv::TKvAVIFile* file = MainForm->AVIFile;
     // The buttons are never disabled again, so a later load of a file without video (or one that did

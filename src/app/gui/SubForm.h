@@ -33,6 +33,9 @@ class TSubForm : public host::TForm {
     // Loads the file as the load button does after its dialog (used for a file named on the command
     // line): close the previous one, open this one, enable the folder button when it has video.
     void LoadFile(const std::string& fileName);
+    // Takes folder as the output folder, as a confirmed folder choice does (used for a folder named on
+    // the command line).
+    void UseFolder(const std::string& folder);
 
     kv::TKvGauge* Gauge;
     host::TLabel* Label1;

@@ -2,11 +2,16 @@
 #include "WidgetTest.h"
 
 #include "core/KvObj.h"
+#include "platform/ui/WindowMessages.h"
 #include "platform/win/Cursors.h"
 
+#include <QtCore/QTimer>
 #include <QtGui/QGuiApplication>
 
+#include <chrono>
 #include <stdexcept>
+#include <thread>
+#include <vector>
 
 using namespace host;
 using widgettest::processUntil;
@@ -16,6 +21,50 @@ using widgettest::WidgetTest;
 namespace {
 
 class ApplicationTest : public WidgetTest {};
+
+std::vector<win::UINT> g_layerMessages;
+
+win::LRESULT recordingProc(win::HWND window, win::UINT message, win::WPARAM wParam, win::LPARAM lParam) {
+    if (message == win::WM_USER || message == win::WM_TIMER) g_layerMessages.push_back(message);
+    return win::DefWindowProcA(window, message, wParam, lParam);
+}
+
+// The application's loop is the only loop of a program: it runs the window layer's posted messages
+// and timers too, and a message posted from another thread wakes it.
+TEST_F(ApplicationTest, TheLoopRunsTheWindowLayersMessagesAndTimers) {
+    static const win::ATOM atom = [] {
+        win::WNDCLASSA c{};
+        c.lpfnWndProc = recordingProc;
+        c.lpszClassName = "QuillanLoopTest";
+        return win::RegisterClassA(&c);
+    }();
+    ASSERT_NE(atom, 0);
+    g_layerMessages.clear();
+    win::HWND window = win::CreateWindowExA(0, "QuillanLoopTest", "", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr,
+                                            nullptr);
+    ASSERT_NE(window, nullptr);
+
+    // Wakes a loop that nothing else would wake, so that a failure ends instead of hanging.
+    QTimer safety;
+    safety.start(1000);
+    std::thread poster([window] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        win::PostMessageA(window, win::WM_USER, 0, 0);
+    });
+    const auto started = std::chrono::steady_clock::now();
+    while (g_layerMessages.empty() && std::chrono::steady_clock::now() - started < std::chrono::seconds(5))
+        Application->HandleMessage(); // waits: only the posted message can end the wait
+    poster.join();
+    EXPECT_EQ(g_layerMessages, std::vector<win::UINT>{win::WM_USER});
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(900)) << "not woken by the post";
+
+    ASSERT_NE(win::SetTimer(window, 7, 20, nullptr), 0u);
+    while (g_layerMessages.size() < 3 && std::chrono::steady_clock::now() - started < std::chrono::seconds(5))
+        Application->HandleMessage();
+    EXPECT_EQ(g_layerMessages, (std::vector<win::UINT>{win::WM_USER, win::WM_TIMER, win::WM_TIMER}));
+    win::KillTimer(window, 7);
+    win::DestroyWindow(window);
+}
 
 TEST_F(ApplicationTest, HandleExceptionShowsTheMessageUnderTheTitle) {
     const std::string title = Application->GetTitle();
