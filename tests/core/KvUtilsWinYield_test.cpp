@@ -1,6 +1,7 @@
 // WinYield: the waiting messages of one window (and its children) are dispatched, others stay queued.
 #include "core/KvUtils.h"
 #include "platform/ui/WindowMessages.h"
+#include "support/TestWindowClass.h"
 
 #include <gtest/gtest.h>
 
@@ -26,12 +27,7 @@ LRESULT yieldProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 HWND makeWindow(HWND parent) {
-    static const ATOM atom = [] {
-        WNDCLASSA c{};
-        c.lpfnWndProc = &yieldProc;
-        c.lpszClassName = "WinYieldTest";
-        return RegisterClassA(&c);
-    }();
+    static const win::ATOM atom = testsupport::registerWindowClass("WinYieldTest", &yieldProc);
     EXPECT_NE(atom, 0);
     return CreateWindowExA(0, "WinYieldTest", nullptr, parent ? WS_CHILD : 0, 0, 0, 1, 1, parent, nullptr,
                            nullptr, nullptr);

@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <optional>
 #include <thread>
 
 namespace host {
@@ -122,10 +123,12 @@ void TApplication::HandleMessage() {
     try {
         // The wait ends for Qt's events, for a message posted to the window layer (its arrival hook
         // wakes the loop) and, by this timer, when the layer's next timer falls due.
-        QTimer layerTimer;
-        layerTimer.setSingleShot(true);
-        if (const win::DWORD due = win::nextTimerTimeout(); due != win::INFINITE)
-            layerTimer.start(int(std::min<win::DWORD>(due, INT_MAX)));
+        std::optional<QTimer> layerTimer;
+        if (const win::DWORD due = win::nextTimerTimeout(); due != win::INFINITE) {
+            layerTimer.emplace();
+            layerTimer->setSingleShot(true);
+            layerTimer->start(int(std::min<win::DWORD>(due, INT_MAX)));
+        }
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         dispatchWindowMessages();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

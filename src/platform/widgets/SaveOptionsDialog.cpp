@@ -22,6 +22,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <tuple>
+#include <utility>
 
 namespace host::widgets {
 
@@ -108,6 +110,27 @@ QString streamText(int i, win::PAVISTREAM s) {
 bool hasDialog(win::HIC hic, win::UINT msg) {
     return hic &&
            win::ICSendMessage(hic, msg, win::DWORD_PTR(-1), win::ICMF_CONFIGURE_QUERY) == win::ICERR_OK;
+}
+
+// A row of a check box and a number from 1 to most beside it, hidden when the dialog does not offer it.
+std::pair<QCheckBox*, QSpinBox*> addCheckedNumber(QFormLayout* form, QWidget* into, const char* label,
+                                                  const char* suffix, int most, win::DWORD value, bool checked,
+                                                  bool shown) {
+    auto* row = new QHBoxLayout;
+    auto* box = new QCheckBox(label, into);
+    auto* number = new QSpinBox(into);
+    number->setRange(1, most);
+    number->setSuffix(suffix);
+    number->setValue(int(std::clamp<win::DWORD>(value, 1, win::DWORD(most))));
+    box->setChecked(checked);
+    row->addWidget(box);
+    row->addWidget(number);
+    form->addRow(row);
+    if (!shown) {
+        box->hide();
+        number->hide();
+    }
+    return {box, number};
 }
 
 } // namespace
@@ -222,35 +245,12 @@ void SaveOptionsDialog::addVideoPage(Page& p, QWidget* into) {
     quality->addWidget(p.qualityValue);
     form->addRow("Quality:", quality);
 
-    auto* keys = new QHBoxLayout;
-    p.keyFrames = new QCheckBox("Key frame every", into);
-    p.keyEvery = new QSpinBox(into);
-    p.keyEvery->setRange(1, 100000);
-    p.keyEvery->setSuffix(" frames");
-    p.keyEvery->setValue(int(std::clamp<win::DWORD>(p.options->dwKeyFrameEvery, 1, 100000)));
-    p.keyFrames->setChecked(p.options->dwFlags & win::AVICOMPRESSF_KEYFRAMES);
-    keys->addWidget(p.keyFrames);
-    keys->addWidget(p.keyEvery);
-    form->addRow(keys);
-    if (!(m_flags & win::ICMF_CHOOSE_KEYFRAME)) {
-        p.keyFrames->hide();
-        p.keyEvery->hide();
-    }
-
-    auto* rate = new QHBoxLayout;
-    p.dataRate = new QCheckBox("Data rate", into);
-    p.kilobytes = new QSpinBox(into);
-    p.kilobytes->setRange(1, 1000000);
-    p.kilobytes->setSuffix(" KB/s");
-    p.kilobytes->setValue(int(std::clamp<win::DWORD>(p.options->dwBytesPerSecond / 1024, 1, 1000000)));
-    p.dataRate->setChecked(p.options->dwFlags & win::AVICOMPRESSF_DATARATE);
-    rate->addWidget(p.dataRate);
-    rate->addWidget(p.kilobytes);
-    form->addRow(rate);
-    if (!(m_flags & win::ICMF_CHOOSE_DATARATE)) {
-        p.dataRate->hide();
-        p.kilobytes->hide();
-    }
+    std::tie(p.keyFrames, p.keyEvery) =
+        addCheckedNumber(form, into, "Key frame every", " frames", 100000, p.options->dwKeyFrameEvery,
+                         p.options->dwFlags & win::AVICOMPRESSF_KEYFRAMES, m_flags & win::ICMF_CHOOSE_KEYFRAME);
+    std::tie(p.dataRate, p.kilobytes) =
+        addCheckedNumber(form, into, "Data rate", " KB/s", 1000000, p.options->dwBytesPerSecond / 1024,
+                         p.options->dwFlags & win::AVICOMPRESSF_DATARATE, m_flags & win::ICMF_CHOOSE_DATARATE);
 
     auto* driver = new QHBoxLayout;
     p.configure = new QPushButton("Configure...", into);

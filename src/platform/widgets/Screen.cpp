@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <utility>
 
 namespace host {
 namespace {
@@ -96,7 +97,9 @@ std::optional<QCursor> fromPicture(win::HCURSOR handle) {
 namespace widgets {
 
 void InstallApplicationIcon() {
-    // The program's icon "MAINICON" in each size it carries becomes every window's icon.
+    // The program's icon "MAINICON" in each size it carries becomes every window's icon; once.
+    static bool installed = false;
+    if (std::exchange(installed, true)) return;
     const win::HICON icon = win::LoadIconA(win::GetModuleHandleA(nullptr), "MAINICON");
     QIcon qicon;
     for (int size : {16, 32}) {

@@ -3,6 +3,7 @@
 // windows, timers made by the pump, and WM_PAINT until the invalid area is painted.
 #include "platform/ui/DialogTemplates.h"
 #include "platform/ui/WindowMessages.h"
+#include "support/TestWindowClass.h"
 
 #include <gtest/gtest.h>
 
@@ -33,12 +34,7 @@ LRESULT logProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 class WindowControls : public ::testing::Test {
   protected:
     void SetUp() override {
-        static const ATOM atom = [] {
-            WNDCLASSA c{};
-            c.lpfnWndProc = &logProc;
-            c.lpszClassName = "TestLogWindow";
-            return RegisterClassA(&c);
-        }();
+        static const win::ATOM atom = testsupport::registerWindowClass("TestLogWindow", &logProc);
         ASSERT_NE(atom, 0);
         g_seen.clear();
         g_paintValidates = true;

@@ -1,6 +1,7 @@
 // The window-message layer: creation and destruction order, sending, posting and queue order,
 // subclassing, registered messages, the default text handling and threads.
 #include "platform/ui/WindowMessages.h"
+#include "support/TestWindowClass.h"
 
 #include <gtest/gtest.h>
 
@@ -41,12 +42,7 @@ LRESULT recorder(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 class WindowMessages : public ::testing::Test {
   protected:
     void SetUp() override {
-        static const ATOM atom = [] {
-            WNDCLASSA c{};
-            c.lpfnWndProc = &recorder;
-            c.lpszClassName = "TestRecorder";
-            return RegisterClassA(&c);
-        }();
+        static const win::ATOM atom = testsupport::registerWindowClass("TestRecorder", &recorder);
         ASSERT_NE(atom, 0);
         g_calls.clear();
         g_createAnswer = 0;

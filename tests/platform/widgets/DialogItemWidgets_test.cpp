@@ -4,6 +4,7 @@
 #include "WidgetTest.h"
 #include "platform/ui/DialogTemplates.h"
 #include "platform/widgets/DialogItemWidgets.h"
+#include "support/TestWindowClass.h"
 
 #include <QtWidgets/QCheckBox>
 #include <QtWidgets/QLabel>
@@ -29,12 +30,7 @@ class DialogItemWidgetsTest : public widgettest::WidgetTest {
   protected:
     void SetUp() override {
         WidgetTest::SetUp();
-        static const ATOM atom = [] {
-            WNDCLASSA c{};
-            c.lpfnWndProc = &dialogProc;
-            c.lpszClassName = "TestItemDialog";
-            return RegisterClassA(&c);
-        }();
+        static const win::ATOM atom = testsupport::registerWindowClass("TestItemDialog", &dialogProc);
         ASSERT_NE(atom, 0);
         g_commands.clear();
         dialog =

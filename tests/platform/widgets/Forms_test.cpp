@@ -4,6 +4,7 @@
 #include "core/KvObj.h"
 #include "platform/ui/WindowMessages.h"
 #include "platform/win/Cursors.h"
+#include "support/TestWindowClass.h"
 
 #include <QtCore/QTimer>
 #include <QtGui/QGuiApplication>
@@ -32,12 +33,7 @@ win::LRESULT recordingProc(win::HWND window, win::UINT message, win::WPARAM wPar
 // The application's loop is the only loop of a program: it runs the window layer's posted messages
 // and timers too, and a message posted from another thread wakes it.
 TEST_F(ApplicationTest, TheLoopRunsTheWindowLayersMessagesAndTimers) {
-    static const win::ATOM atom = [] {
-        win::WNDCLASSA c{};
-        c.lpfnWndProc = recordingProc;
-        c.lpszClassName = "QuillanLoopTest";
-        return win::RegisterClassA(&c);
-    }();
+    static const win::ATOM atom = testsupport::registerWindowClass("QuillanLoopTest", recordingProc);
     ASSERT_NE(atom, 0);
     g_layerMessages.clear();
     win::HWND window = win::CreateWindowExA(0, "QuillanLoopTest", "", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr,
