@@ -4,7 +4,7 @@
 quillan_build_packages=(build-essential cmake ninja-build ccache pkg-config
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libsqlite3-dev
   qt6-base-dev fonts-dejavu-core fonts-ipafont-gothic)
-quillan_test_packages=(libgtest-dev libbenchmark-dev ffmpeg clang libclang-rt-14-dev desktop-file-utils)
+quillan_test_packages=(libgtest-dev libbenchmark-dev ffmpeg sox sndfile-programs clang libclang-rt-14-dev desktop-file-utils)
 
 quillan_ensure_packages() {
   local missing=()

@@ -8,7 +8,7 @@ TKvCustomAVIFile::TKvCustomAVIFile(host::TComponent* owner) : TKvNonVisualCompon
 
 TKvCustomAVIFile::~TKvCustomAVIFile() {
     CloseFile();
-    CloseStreams(); // a list made while no file was open
+    CloseStreams();
 }
 
 win::PAVIFILE TKvCustomAVIFile::GetPFile() const {
@@ -18,8 +18,9 @@ win::PAVIFILE TKvCustomAVIFile::GetPFile() const {
 
 void TKvCustomAVIFile::SetPFile(win::PAVIFILE p) {
     if (p == m_file) return;
+    // Whatever list there is belongs to the old interface (or to none): it goes with every change.
+    CloseStreams();
     if (m_file) {
-        CloseStreams();
         win::AVIFileRelease(m_file);
         m_file = nullptr;
         if (!m_tempFileName.empty()) {
@@ -43,9 +44,11 @@ void TKvCustomAVIFile::AccessStreams() {
 
 void TKvCustomAVIFile::OpenStreams() {
     CloseStreams();
-    m_streams = std::make_unique<std::vector<TKvAVIStream*>>();
+    // Without a file this raises before any list exists, so every later access raises again instead of
+    // finding an empty list. A failure while listing keeps the streams listed so far.
     win::AVIFILEINFOA info;
     GetFileInfo(info);
+    m_streams = std::make_unique<std::vector<TKvAVIStream*>>();
     const win::DWORD suggested = info.dwSuggestedBufferSize;
     for (win::LONG index = 0;; ++index) {
         win::PAVISTREAM ps = nullptr;

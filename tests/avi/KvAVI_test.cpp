@@ -1,5 +1,6 @@
 #include "avi/FakeAviFile.h"
 #include "avi/KvAVI.h"
+#include "platform/vfw/AviWriteUtil.h"
 
 #include <gtest/gtest.h>
 
@@ -100,6 +101,59 @@ TEST(KvAVIFile, AFailingListingRaisesAndKeepsTheStreamsListedSoFar) {
     avi.SetPFile(&f.file);
     EXPECT_THROW(avi.GetStreamCount(), EKvAVIError);
     EXPECT_EQ(avi.GetStreamCount(), 3); // the list exists now and is not made again
+}
+
+namespace {
+
+// A file with one video and one audio stream.
+std::filesystem::path videoAndAudio(const std::string& name) {
+    auto p = avitest::workDir() / name;
+    avitest::FilePtr f = avitest::createFile(p);
+    auto wf = avitest::pcmFormat(8000, 1);
+    avitest::StreamPtr v = avitest::createStream(f.get(), avitest::videoInfo(25));
+    avitest::StreamPtr a = avitest::createStream(f.get(), avitest::audioInfo(wf));
+    auto fmt = avitest::dibFormat(16, 8, 24);
+    EXPECT_EQ(win::AVIStreamSetFormat(v.get(), 0, fmt.data(), win::LONG(fmt.size())), win::AVIERR_OK);
+    EXPECT_EQ(win::AVIStreamSetFormat(a.get(), 0, &wf, sizeof wf), win::AVIERR_OK);
+    EXPECT_EQ(avitest::writeSample(v.get(), avitest::frameBytes(16 * 8 * 3, 0), true), win::AVIERR_OK);
+    EXPECT_EQ(avitest::writeSample(a.get(), avitest::frameBytes(1600, 0), true, 800), win::AVIERR_OK);
+    return p;
+}
+
+} // namespace
+
+// Asking for the streams while no file is open raises every time and leaves no list behind; every
+// change of the file interface (opening, creating, a new name, closing, another interface) lists anew.
+TEST(KvAVIFile, StreamsAreListedAnewWheneverTheFileInterfaceChanges) {
+    const auto clip = videoAndAudio("clip.avi");
+    TKvAVIFile f(nullptr);
+    EXPECT_THROW(f.GetStreamCount(), EKvAVIError);
+    EXPECT_THROW(f.GetTypedStreamCount(stVideo), EKvAVIError);
+    f.SetFileName(clip.string());
+    f.OpenFile();
+    EXPECT_EQ(f.GetStreamCount(), 2);
+    EXPECT_EQ(f.GetTypedStreamCount(stVideo), 1);
+    EXPECT_EQ(f.GetTypedStreamCount(stAudio), 1);
+
+    f.CloseFile();
+    EXPECT_THROW(f.GetStreamCount(), EKvAVIError);
+    f.OpenFile();
+    EXPECT_EQ(f.GetStreamCount(), 2);
+
+    f.SetFileName((avitest::workDir() / "new.avi").string()); // closes the file
+    EXPECT_THROW(f.GetStreamCount(), EKvAVIError);
+    f.CreateFile();
+    EXPECT_EQ(f.GetStreamCount(), 0); // the new file has no streams yet
+    f.CloseFile();
+
+    ThreeStreams other;
+    f.SetPFile(&other.file);
+    EXPECT_EQ(f.GetStreamCount(), 3);
+    ThreeStreams third;
+    third.file.streams.pop_back();
+    f.SetPFile(&third.file);
+    EXPECT_EQ(f.GetStreamCount(), 2);
+    EXPECT_EQ(other.video1.refs, 1); // the first interface's streams were released
 }
 
 TEST(KvAVIFile, FileNameChangesCloseTheFileOnlyWhenTheNameDiffers) {

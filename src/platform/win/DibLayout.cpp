@@ -23,7 +23,7 @@ struct Failure {
 
 bool validInfoHeaderSize(DWORD size) {
     // 40 (info), 52 and 56 (info with masks), 64 (OS/2 2.x), 108 (version 4), 124 (version 5).
-    return size >= kDibInfoHeaderSize && size <= kDibMaxHeaderSize;
+    return size == 40 || size == 52 || size == 56 || size == 64 || size == 108 || size == 124;
 }
 
 bool validBitCount(unsigned bpp, DWORD compression) {
