@@ -12,7 +12,7 @@ quillan_ensure_packages() {
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
-  echo "Installing: ${missing[*]}"
+  echo "Installing the Debian packages that are missing (a minute or two): ${missing[*]}" >&2
   local sudo=""
   [ "$(id -u)" -ne 0 ] && sudo="sudo"
   $sudo apt-get update -qq
