@@ -3,6 +3,7 @@
 // texts or small integers (MAKEINTRESOURCE); text names compare without regard to case.
 #pragma once
 
+#include "platform/win/Cursors.h" // MAKEINTRESOURCEA, IS_INTRESOURCE
 #include "platform/win/WinTypes.h"
 
 #include <cstdint>
@@ -14,8 +15,6 @@ namespace win {
 struct HRSRC__;
 using HRSRC = HRSRC__*;
 
-constexpr LPCSTR MAKEINTRESOURCEA(WORD id) { return reinterpret_cast<LPCSTR>(std::uintptr_t(id)); }
-constexpr bool IS_INTRESOURCE(LPCSTR p) { return (std::uintptr_t(p) >> 16) == 0; }
 inline const LPCSTR RT_BITMAP = MAKEINTRESOURCEA(2);
 inline const LPCSTR RT_RCDATA = MAKEINTRESOURCEA(10);
 
