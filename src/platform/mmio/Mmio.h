@@ -129,6 +129,15 @@ constexpr LONG MMIO_DEFAULTBUFFER = 8192;
 // Seek origins are the C library's SEEK_SET, SEEK_CUR and SEEK_END (0, 1, 2, as the system has them).
 
 // ---- functions ----
+// Files are native paths opened through the "DOS " procedure; with a null name and the "DOS " procedure,
+// adwInfo[0] is an open file descriptor (closed by mmioClose unless MMIO_FHOPEN is given). A memory
+// image (fccIOProc FOURCC_MEM) is the pchBuffer/cchBuffer bytes, or cchBuffer zeroed bytes of mmio's
+// own when pchBuffer is null; it grows by whole increments of adwInfo[0] only when that is non-zero,
+// into a block of mmio's own (the caller's bytes then stay as they were: mmioGetInfo gives the new
+// block). MMIO_CREATE makes an image start empty. MMIO_PARSE and MMIO_EXIST expand the name in place,
+// writing at most 128 bytes or the length the name already had; they and MMIO_DELETE return TRUE or
+// null. MMIO_GETTEMP is not offered (MMSYSERR_INVALFLAG). Offsets beyond 0x7FFFFFFF are refused,
+// never wrapped: such seeks return -1, reads stop short of them and writes fail.
 HMMIO mmioOpen(LPSTR pszFileName, LPMMIOINFO pmmioinfo, DWORD fdwOpen);
 MMRESULT mmioClose(HMMIO hmmio, UINT fuClose);
 LONG mmioRead(HMMIO hmmio, HPSTR pch, LONG cch);
@@ -142,7 +151,13 @@ MMRESULT mmioAdvance(HMMIO hmmio, LPMMIOINFO pmmioinfo, UINT fuAdvance);
 FOURCC mmioStringToFOURCC(LPCSTR sz, UINT uFlags);
 LPMMIOPROC mmioInstallIOProc(FOURCC fccIOProc, LPMMIOPROC pIOProc, DWORD dwFlags);
 LRESULT mmioSendMessage(HMMIO hmmio, UINT uMsg, LPARAM lParam1, LPARAM lParam2);
+// Without a find flag the chunk at the current position is read as it claims to be (its size may run
+// past its parent: the caller judges). A search skips only siblings that end within the parent and the
+// file. RIFF and LIST chunks of 4 bytes or more read their type, and the position is left behind it.
 MMRESULT mmioDescend(HMMIO hmmio, LPMMCKINFO pmmcki, const MMCKINFO* pmmckiParent, UINT fuDescend);
+// A dirty chunk gets its measured size written and an odd one its pad byte; the flag is cleared. A
+// clean one is left by seeking past its padded end, which must lie within the file (a missing pad byte
+// after the last chunk is forgiven); otherwise MMIOERR_CANNOTSEEK.
 MMRESULT mmioAscend(HMMIO hmmio, LPMMCKINFO pmmcki, UINT fuAscend);
 MMRESULT mmioCreateChunk(HMMIO hmmio, LPMMCKINFO pmmcki, UINT fuCreate);
 MMRESULT mmioRename(LPCSTR pszFileName, LPCSTR pszNewFileName, LPCMMIOINFO pmmioinfo, DWORD fdwRename);
