@@ -31,11 +31,15 @@ MMRESULT flushBuffer(MmioFile& f) {
 
 std::int64_t fileLength(MmioFile& f) {
     if (f.memory) return validIndex(f);
-    std::int64_t keep = f.info.lDiskOffset;
-    LRESULT end = send(f, MMIOM_SEEK, 0, SEEK_END);
-    diskSeek(f, keep);
-    if (end < 0) return -1;
-    std::int64_t length = end;
+    std::int64_t length = -1;
+    if (f.proc == dosIOProc) {
+        length = dosLength(f.info); // also a length past what a LONG holds, for the checks to judge
+    } else {
+        std::int64_t keep = f.info.lDiskOffset;
+        length = send(f, MMIOM_SEEK, 0, SEEK_END);
+        diskSeek(f, keep);
+    }
+    if (length < 0) return -1;
     if (buffered(f)) length = std::max(length, std::int64_t(f.info.lBufOffset) + validIndex(f));
     return length;
 }

@@ -31,6 +31,8 @@ std::unique_ptr<MmioFile> unregisterFile(HMMIO hmmio);
 LRESULT dosIOProc(LPSTR lpmmioinfo, UINT msg, LPARAM lParam1, LPARAM lParam2);
 LRESULT memIOProc(LPSTR lpmmioinfo, UINT msg, LPARAM lParam1, LPARAM lParam2);
 LPMMIOPROC findIOProc(FOURCC fcc);
+// The full length of a file open through the "DOS " procedure, also beyond what a LONG holds; -1 on error.
+std::int64_t dosLength(const MMIOINFO& info);
 
 inline LRESULT send(MmioFile& f, UINT msg, LPARAM a, LPARAM b) {
     return f.proc(reinterpret_cast<LPSTR>(&f.info), msg, a, b);

@@ -200,6 +200,11 @@ LRESULT memIOProc(LPSTR lpmmioinfo, UINT msg, LPARAM lParam1, LPARAM lParam2) {
     }
 }
 
+std::int64_t dosLength(const MMIOINFO& info) {
+    struct stat st {};
+    return fstat(int(info.adwInfo[0]), &st) == 0 ? std::int64_t(st.st_size) : -1;
+}
+
 LPMMIOPROC findIOProc(FOURCC fcc) {
     {
         std::lock_guard lock(g_lock);

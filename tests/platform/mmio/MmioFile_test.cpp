@@ -227,6 +227,18 @@ TEST(MmioFile, PositionsALongCannotHoldAreRefused) {
     EXPECT_EQ(mmioSeek(h, 1, SEEK_CUR), -1);
     MMCKINFO ck{};
     EXPECT_EQ(mmioDescend(h, &ck, nullptr, 0), MMIOERR_CHUNKNOTFOUND);
+    // The start of such a file is still walked: a header chunk, and a body too large to step over.
+    ASSERT_EQ(mmioSeek(h, 0, SEEK_SET), 0);
+    const char head[] = "RIFF\xF0\xFF\xFF\xFFWAVEfmt \x02\0\0\0..data\xF0\xFF\xFF\x8F";
+    ASSERT_EQ(mmioWrite(h, head, sizeof head - 1), LONG(sizeof head - 1));
+    ASSERT_EQ(mmioSeek(h, 0, SEEK_SET), 0);
+    MMCKINFO riff{};
+    ASSERT_EQ(mmioDescend(h, &riff, nullptr, 0), MMSYSERR_NOERROR);
+    ASSERT_EQ(mmioDescend(h, &ck, &riff, 0), MMSYSERR_NOERROR);
+    EXPECT_EQ(mmioAscend(h, &ck, 0), MMSYSERR_NOERROR);
+    ASSERT_EQ(mmioDescend(h, &ck, &riff, 0), MMSYSERR_NOERROR);
+    EXPECT_EQ(ck.ckid, mmioFOURCC('d', 'a', 't', 'a'));
+    EXPECT_EQ(mmioAscend(h, &ck, 0), MMIOERR_CANNOTSEEK); // its end lies past any LONG offset
     EXPECT_EQ(mmioClose(h, 0), MMSYSERR_NOERROR);
     std::filesystem::remove(name);
 }
