@@ -64,7 +64,7 @@ LPMMIOPROC chooseProc(const MMIOINFO* info) {
 MMRESULT setUpImage(MmioFile& f, const MMIOINFO& in, DWORD flags) {
     if (in.cchBuffer < 0) return MMSYSERR_INVALPARAM;
     char* image = in.pchBuffer;
-    std::int64_t size = in.pchBuffer ? in.cchBuffer : in.cchBuffer;
+    std::int64_t size = in.cchBuffer;
     if (!image && size > 0) {
         if (size > kMaxBuffer) return MMIOERR_OUTOFMEMORY;
         f.owned.reset(new (std::nothrow) char[std::size_t(size)]());
