@@ -256,7 +256,7 @@ TEST(DibToBitmap, HostileHeadersGiveNullAndNeverReadOutside) {
              [](BITMAPINFOHEADER& h) { h.biSize = 39; },
              [](BITMAPINFOHEADER& h) { h.biPlanes = 0; },
              [](BITMAPINFOHEADER& h) { h.biSizeImage = 1; }, // claims fewer pixel bytes than needed
-             [](BITMAPINFOHEADER& h) { h.biCompression = BI_RLE8; },
+             [](BITMAPINFOHEADER& h) { h.biCompression = BI_RLE4; }, // run-length 4-bit data at 8 bits
          }) {
         Dib dib(4, 4, 8, std::vector<RGBQUAD>(256, RGBQUAD{0, 0, 0, 0}));
         spoil(*dib.header);
