@@ -2,11 +2,14 @@
 #include "platform/gdi/Gdi.h"
 #include "platform/gdi/GdiState.h"
 #include "platform/gdi/GdiSurface.h"
+#include "platform/win/DibLayout.h"
+#include "platform/win/DibRle.h"
 
 #include <algorithm>
 #include <climits>
 #include <cstring>
 #include <new>
+#include <optional>
 
 namespace win {
 namespace gdi {
@@ -15,8 +18,6 @@ namespace {
 // Bitmaps larger than this are refused rather than allocated.
 constexpr std::uint64_t kMaxImageBytes = std::uint64_t(1) << 30;
 constexpr LONG kMaxDimension = 1 << 16;
-// Header sizes beyond the largest known bitmap header are not headers.
-constexpr DWORD kMaxHeaderSize = 1024;
 
 bool validBpp(int bpp) {
     return bpp == 1 || bpp == 4 || bpp == 8 || bpp == 16 || bpp == 24 || bpp == 32;
@@ -36,10 +37,27 @@ bool layoutOf(LONG width, LONG height, int bpp, Layout& out) {
     out.width = width;
     out.height = height < 0 ? -height : height;
     out.topDown = height < 0;
-    std::uint64_t stride = RowStride(std::uint64_t(width), bpp);
+    std::uint64_t stride = DibStride(std::uint64_t(width), unsigned(bpp));
     if (stride == 0 || stride * std::uint64_t(out.height) > kMaxImageBytes) return false;
     out.stride = std::uint32_t(stride);
     return true;
+}
+
+// The layout of a caller's DIB header. As GDI does, the block is trusted to hold the header its
+// first word announces (and the masks behind a 40-byte header); every other size is checked by the
+// layout itself.
+std::optional<DibLayout> headerLayout(const void* header) {
+    if (!header) return std::nullopt;
+    DWORD size;
+    std::memcpy(&size, header, sizeof size);
+    if (size < kDibCoreHeaderSize || size > kDibMaxHeaderSize) return std::nullopt;
+    const std::size_t bytes = size + (size == kDibInfoHeaderSize ? 12 : 0);
+    const DibLimits limits{kMaxDimension, kMaxImageBytes, 256};
+    return ParseDibLayout({static_cast<const std::uint8_t*>(header), bytes}, nullptr, limits);
+}
+
+Layout sizesOf(const DibLayout& d) {
+    return Layout{d.width, d.height, d.topDown, std::uint32_t(d.stride)};
 }
 
 std::shared_ptr<std::uint8_t[]> allocPixels(std::size_t bytes, bool zero) {
@@ -52,38 +70,34 @@ RGBQUAD quad(const PALETTEENTRY& e) {
     return RGBQUAD{e.peBlue, e.peGreen, e.peRed, 0};
 }
 
-// The pixel format a BITMAPINFO describes: bit count, bit-field masks (behind a 40-byte header, inside
-// a longer one) and the colour table (RGB values, or indices into dcPalette for DIB_PAL_COLORS).
-bool formatOf(const BITMAPINFO* info, UINT usage, const std::vector<PALETTEENTRY>& dcPalette, RowFormat& f) {
-    const BITMAPINFOHEADER& h = info->bmiHeader;
-    if (h.biSize < sizeof(BITMAPINFOHEADER) || h.biSize > kMaxHeaderSize || !validBpp(h.biBitCount))
-        return false;
+// The pixel format of a DIB: bit count, bit-field masks and the colour table the pixels can index
+// (RGB values, or indices into dcPalette for DIB_PAL_COLORS). Run-length DIBs give the format of their
+// expanded indices; other compressions have none.
+bool formatOf(const void* info, const DibLayout& d, UINT usage, const std::vector<PALETTEENTRY>& dcPalette,
+              RowFormat& f) {
     f = RowFormat{};
-    f.bpp = h.biBitCount;
-    const auto* table = reinterpret_cast<const std::uint8_t*>(info) + h.biSize;
-    if (h.biCompression == BI_BITFIELDS) {
-        if (f.bpp != 16 && f.bpp != 32) return false;
-        const auto* masks = h.biSize >= 52 ? reinterpret_cast<const std::uint8_t*>(info) + 40 : table;
-        std::memcpy(f.masks, masks, sizeof f.masks);
-        if (!f.masks[0] || !f.masks[1] || !f.masks[2]) return false;
-        if (f.bpp == 16 && ((f.masks[0] | f.masks[1] | f.masks[2]) >> 16)) return false;
-        f.bitfields = true;
-        return true;
+    if (d.compression == BI_RLE8 || d.compression == BI_RLE4) {
+        f.bpp = 8; // expanded to one index byte a pixel
+    } else if (d.compressed() || !validBpp(d.bitCount)) {
+        return false;
+    } else {
+        f.bpp = d.bitCount;
     }
-    if (h.biCompression != BI_RGB) return false;
-    if (f.bpp > 8) return true;
-    const DWORD full = DWORD(1) << f.bpp;
-    if (h.biClrUsed > 256) return false;
-    const DWORD n = h.biClrUsed ? std::min(h.biClrUsed, full) : full;
+    std::memcpy(f.masks, d.masks, sizeof f.masks);
+    f.bitfields = d.compression == BI_BITFIELDS;
+    if (!d.indexed()) return true;
+    const auto* table = static_cast<const std::uint8_t*>(info) + d.colourOffset;
+    const DWORD n = d.usableColours();
     f.colors.resize(n);
-    if (usage == DIB_PAL_COLORS) {
-        for (DWORD i = 0; i < n; ++i) {
+    for (DWORD i = 0; i < n; ++i) {
+        if (usage == DIB_PAL_COLORS) {
             WORD index;
             std::memcpy(&index, table + 2 * i, sizeof index);
             f.colors[i] = index < dcPalette.size() ? quad(dcPalette[index]) : RGBQUAD{0, 0, 0, 0};
+        } else {
+            const std::uint8_t* e = table + std::size_t(i) * d.entryBytes;
+            f.colors[i] = RGBQUAD{e[0], e[1], e[2], 0};
         }
-    } else {
-        std::memcpy(f.colors.data(), table, n * sizeof(RGBQUAD));
     }
     return true;
 }
@@ -104,7 +118,7 @@ struct Image {
 void convertRows(const RowFormat& from, const Image& src, const RowFormat& to, const Image& dst, int width,
                  int first, int rows, ColorMatcher* matcher) {
     const bool copy = SameLayout(from, to);
-    const std::size_t used = std::size_t(RowStride(std::uint64_t(width), to.bpp));
+    const std::size_t used = std::size_t(DibStride(std::uint64_t(width), unsigned(to.bpp)));
     const std::size_t pixelBytes = (std::size_t(width) * std::size_t(to.bpp) + 7) / 8;
     std::vector<std::uint8_t> bgr(copy ? 0 : std::size_t(width) * 3);
     for (int r = 0; r < rows; ++r) {
@@ -175,6 +189,43 @@ std::vector<RGBQUAD> tableFor(State& s, HDC hdc, int bpp, std::size_t& real) {
             table[k] = RGBQUAD{BYTE(k / 64 * 64), BYTE(k / 8 % 8 * 32), BYTE(k % 8 * 32), 0};
     }
     return table;
+}
+
+// A source DIB's rows as convertRows reads them; run-length pixels are first expanded into indices,
+// one byte a pixel, with what the data skips left at index 0.
+struct Dib {
+    Image image{};
+    std::vector<std::uint8_t> expanded;
+};
+
+Dib expandDib(const DibLayout& d, const std::uint8_t* bits) {
+    Dib out;
+    if (d.compression != BI_RLE8 && d.compression != BI_RLE4) {
+        out.image = Image{bits, std::uint32_t(d.stride), d.height, d.topDown};
+        return out;
+    }
+    // The run-length data has no end but the one biSizeImage gives it.
+    if (d.sizeImage == 0) return out;
+    const std::size_t width = std::size_t(d.width), height = std::size_t(d.height);
+    out.expanded.assign(width * height, 0);
+    DecodeDibRle({bits, d.sizeImage}, d.compression == BI_RLE4, out.expanded.data(), d.width, d.height,
+                 false);
+    out.image = Image{out.expanded.data(), std::uint32_t(width), d.height, true};
+    return out;
+}
+
+// Hands out GetDIBits' colour table behind the caller's header: colour entries of the header's kind,
+// or for DIB_PAL_COLORS the palette indices 0, 1, 2, ...
+void writeColourTable(BITMAPINFO* info, const DibLayout& d, UINT usage, const std::vector<RGBQUAD>& table) {
+    auto* at = reinterpret_cast<std::uint8_t*>(info) + d.colourOffset;
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        if (usage == DIB_PAL_COLORS) {
+            const WORD index = WORD(i);
+            std::memcpy(at + 2 * i, &index, sizeof index);
+        } else {
+            std::memcpy(at + i * d.entryBytes, &table[i], d.entryBytes);
+        }
+    }
 }
 
 } // namespace
@@ -251,7 +302,8 @@ HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel, cons
 
 HBITMAP CreateDIBitmap(HDC hdc, const BITMAPINFOHEADER* header, DWORD init, const void* bits,
                        const BITMAPINFO* info, UINT usage) {
-    if (!header || header->biSize < sizeof(BITMAPINFOHEADER)) return nullptr;
+    const auto shape = headerLayout(header);
+    if (!shape) return nullptr;
     State::Target target;
     std::vector<PALETTEENTRY> dcPalette;
     {
@@ -261,24 +313,24 @@ HBITMAP CreateDIBitmap(HDC hdc, const BITMAPINFOHEADER* header, DWORD init, cons
         dcPalette = dcPaletteEntries(s, hdc);
     }
     Layout l;
-    if (!layoutOf(header->biWidth, header->biHeight, target.bpp, l)) return nullptr;
+    if (!layoutOf(shape->width, shape->height, target.bpp, l)) return nullptr;
     BitmapData d = deviceBitmap(l, target.bpp);
     const bool initialise = (init & CBM_INIT) != 0;
     d.bits = allocPixels(d.ImageSize(), !initialise);
     if (!d.bits) return nullptr;
     if (initialise) {
+        const auto source = headerLayout(info);
         RowFormat from;
-        Layout sl;
-        if (!bits || !info || !formatOf(info, usage, dcPalette, from) ||
-            !layoutOf(info->bmiHeader.biWidth, info->bmiHeader.biHeight, from.bpp, sl) ||
-            sl.width != l.width || sl.height != l.height)
+        if (!bits || !source || !formatOf(info, *source, usage, dcPalette, from) ||
+            source->width != l.width || source->height != l.height)
             return nullptr;
         RowFormat to;
         to.bpp = target.bpp;
         ColorMatcher matcher(target.colours, target.indices);
-        Image src{static_cast<const std::uint8_t*>(bits), sl.stride, sl.height, sl.topDown};
+        const Dib dib = expandDib(*source, static_cast<const std::uint8_t*>(bits));
+        if (!dib.image.bits) return nullptr;
         Image dst{d.bits.get(), d.stride, d.height, false};
-        convertRows(from, src, to, dst, l.width, 0, l.height, target.bpp <= 8 ? &matcher : nullptr);
+        convertRows(from, dib.image, to, dst, l.width, 0, l.height, target.bpp <= 8 ? &matcher : nullptr);
     }
     return addBitmap(std::move(d));
 }
@@ -309,19 +361,16 @@ int GetDIBits(HDC hdc, HBITMAP bitmap, UINT start, UINT lines, LPVOID bits, BITM
         h.biPlanes = 1;
         h.biCompression = BI_RGB;
         h.biSizeImage =
-            DWORD(RowStride(std::uint64_t(data.width), h.biBitCount) * std::uint64_t(data.height));
+            DWORD(DibStride(std::uint64_t(data.width), h.biBitCount) * std::uint64_t(data.height));
         return data.height;
     }
+    const auto target = headerLayout(info);
+    if (!target || target->compressed() || target->width != data.width) return 0;
+    const Layout l = sizesOf(*target);
     RowFormat to;
-    Layout l;
-    if (h.biCompression == BI_BITFIELDS && h.biSize == sizeof(BITMAPINFOHEADER)) {
-        to.bitfields = true;
-        std::memcpy(to.masks, info->bmiColors, sizeof to.masks);
-    } else if (h.biCompression != BI_RGB) {
-        return 0;
-    }
-    to.bpp = h.biBitCount;
-    if (!layoutOf(h.biWidth, h.biHeight, to.bpp, l) || l.width != data.width) return 0;
+    to.bpp = target->bitCount;
+    to.bitfields = target->compression == BI_BITFIELDS;
+    std::memcpy(to.masks, target->masks, sizeof to.masks);
     if (start >= UINT(data.height)) return 0;
     const int count =
         int(std::min<std::uint64_t>({lines, std::uint64_t(data.height) - start, std::uint64_t(l.height)}));
@@ -333,13 +382,7 @@ int GetDIBits(HDC hdc, HBITMAP bitmap, UINT start, UINT lines, LPVOID bits, BITM
             indices[i] = std::uint8_t(i);
         matcher = std::make_unique<ColorMatcher>(
             std::vector<RGBQUAD>(table.begin(), table.begin() + long(real)), std::move(indices));
-        if (usage == DIB_PAL_COLORS) {
-            auto* words = reinterpret_cast<WORD*>(info->bmiColors);
-            for (std::size_t i = 0; i < table.size(); ++i)
-                words[i] = WORD(i);
-        } else {
-            std::memcpy(info->bmiColors, table.data(), table.size() * sizeof(RGBQUAD));
-        }
+        writeColourTable(info, *target, usage, table);
     }
     Image src{data.bits.get(), data.stride, data.height, data.topDown};
     // Target rows: the `count` rows written are the lowest rows of the target picture.
@@ -361,11 +404,10 @@ HBITMAP CreateDIBSection(HDC hdc, const BITMAPINFO* info, UINT usage, void** bit
         if (!s.Find<DCObject>(hdc)) return nullptr;
         dcPalette = dcPaletteEntries(s, hdc);
     }
+    const auto shape = headerLayout(info);
     RowFormat f;
-    Layout l;
-    if (!formatOf(info, usage, dcPalette, f) ||
-        !layoutOf(info->bmiHeader.biWidth, info->bmiHeader.biHeight, f.bpp, l))
-        return nullptr;
+    if (!shape || shape->compressed() || !formatOf(info, *shape, usage, dcPalette, f)) return nullptr;
+    const Layout l = sizesOf(*shape);
     BitmapData d;
     d.width = l.width;
     d.height = l.height;

@@ -4,6 +4,7 @@
 
 #include "platform/vfw/FrameDecoder.h"
 #include "platform/vfw/PixelConvert.h"
+#include "platform/win/DibRle.h"
 
 #include <cstdint>
 #include <memory>
@@ -11,17 +12,6 @@
 #include <vector>
 
 namespace win::vfw {
-
-enum class RleResult {
-    EndOfBitmap, // the end-of-bitmap code was reached
-    Truncated,   // the data ended first (what was drawn stays)
-    OffImage     // a line or delta moved past the last line; the rest was ignored
-};
-
-// Draws one RLE frame onto an image of one index byte per pixel, rows stored from the top. RLE lines
-// count from the bottom for bottom-up DIBs. Every write and move is clipped to the image.
-RleResult decodeRle(std::span<const std::uint8_t> data, bool fourBit, std::uint8_t* image, int width,
-                    int height, bool topDown);
 
 class DibDecoder final : public FrameDecoder {
   public:

@@ -151,7 +151,7 @@ bool DrawDib::load(const BITMAPINFOHEADER& h, const void* bits) {
     void* pixels = nullptr;
     if (!makeImage(f, &pixels)) return false;
     if (f.rle) {
-        vfw::decodeRle(std::span(data, h.biSizeImage), false, m_indices.data(), f.width, f.height, false);
+        DecodeDibRle(std::span(data, h.biSizeImage), false, m_indices.data(), f.width, f.height, false);
         const std::size_t stride = (std::size_t(f.width) + 3) & ~std::size_t(3);
         for (int row = 0; row < f.height; ++row)
             std::memcpy(static_cast<std::uint8_t*>(pixels) + stride * std::size_t(row),

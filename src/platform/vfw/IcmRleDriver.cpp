@@ -138,7 +138,7 @@ class RleDriver final : public BuiltInDecompressor {
         followPalette(d.lpbiInput);
         const std::span<const std::uint8_t> data(static_cast<const std::uint8_t*>(d.lpInput),
                                                  d.lpbiInput->biSizeImage);
-        vfw::decodeRle(data, false, m_indices.data(), m_source.width, m_source.height, m_source.topDown);
+        DecodeDibRle(data, false, m_indices.data(), m_source.width, m_source.height, m_source.topDown);
         if (d.dwFlags & ICDECOMPRESS_HURRYUP) return ICERR_OK;
         for (int y = 0; y < m_source.height; ++y)
             m_writer.convertIndices(m_indices.data() + std::size_t(y) * std::size_t(m_source.width),

@@ -131,35 +131,35 @@ TEST(DibDecoderRle, HostileCodesStayInsideTheImage) {
         const char* name;
         std::vector<std::uint8_t> data;
         bool fourBit;
-        vfw::RleResult result;
+        win::RleResult result;
     };
     const std::vector<Case> cases = {
-        {"run past the line", {255, 7, 255, 7, 0, 1}, false, vfw::RleResult::EndOfBitmap},
-        {"delta past the last line", {0, 2, 255, 255, 1, 9}, false, vfw::RleResult::OffImage},
+        {"run past the line", {255, 7, 255, 7, 0, 1}, false, win::RleResult::EndOfBitmap},
+        {"delta past the last line", {0, 2, 255, 255, 1, 9}, false, win::RleResult::OffImage},
         {"delta past the line end, then a run",
          {0, 2, 200, 0, 3, 9, 0, 1},
          false,
-         vfw::RleResult::EndOfBitmap},
-        {"absolute run longer than the data", {0, 200, 1, 2, 3}, false, vfw::RleResult::Truncated},
+         win::RleResult::EndOfBitmap},
+        {"absolute run longer than the data", {0, 200, 1, 2, 3}, false, win::RleResult::Truncated},
         {"absolute run longer than the line",
          {0, 9, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 1},
          false,
-         vfw::RleResult::EndOfBitmap},
-        {"4-bit absolute run longer than the data", {0, 255, 0x12}, true, vfw::RleResult::Truncated},
-        {"too many end-of-lines", {0, 0, 0, 0, 0, 0, 0, 0, 5, 5}, false, vfw::RleResult::OffImage},
-        {"truncated delta", {0, 2, 1}, false, vfw::RleResult::Truncated},
-        {"odd trailing byte", {2, 4, 7}, false, vfw::RleResult::Truncated},
+         win::RleResult::EndOfBitmap},
+        {"4-bit absolute run longer than the data", {0, 255, 0x12}, true, win::RleResult::Truncated},
+        {"too many end-of-lines", {0, 0, 0, 0, 0, 0, 0, 0, 5, 5}, false, win::RleResult::OffImage},
+        {"truncated delta", {0, 2, 1}, false, win::RleResult::Truncated},
+        {"odd trailing byte", {2, 4, 7}, false, win::RleResult::Truncated},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::vector<std::uint8_t> image(3 * 2 + 16, 0xEE);
         std::fill(image.begin(), image.begin() + 6, 0);
-        EXPECT_EQ(vfw::decodeRle(c.data, c.fourBit, image.data(), 3, 2, false), c.result);
+        EXPECT_EQ(win::DecodeDibRle(c.data, c.fourBit, image.data(), 3, 2, false), c.result);
         for (std::size_t i = 6; i < image.size(); ++i)
             ASSERT_EQ(image[i], 0xEE) << "wrote past the image";
     }
     std::vector<std::uint8_t> image(6, 0);
-    vfw::decodeRle(std::vector<std::uint8_t>{255, 7, 0, 1}, false, image.data(), 3, 2, false);
+    win::DecodeDibRle(std::vector<std::uint8_t>{255, 7, 0, 1}, false, image.data(), 3, 2, false);
     EXPECT_EQ(image, (std::vector<std::uint8_t>{0, 0, 0, 7, 7, 7}))
         << "the run is clipped to the bottom line";
 }

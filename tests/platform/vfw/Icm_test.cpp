@@ -305,8 +305,8 @@ TEST(IcmRle, LinesBecomeRunsAndLiterals) {
         out[n++] = 1;
         out.resize(n);
         std::vector<std::uint8_t> image(pixels.size(), 0xEE);
-        EXPECT_EQ(vfw::decodeRle(out, false, image.data(), int(pixels.size()), 1, false),
-                  vfw::RleResult::EndOfBitmap);
+        EXPECT_EQ(win::DecodeDibRle(out, false, image.data(), int(pixels.size()), 1, false),
+                  win::RleResult::EndOfBitmap);
         EXPECT_EQ(image, pixels);
     }
 }
