@@ -40,4 +40,32 @@ std::int32_t pcmConvert(const TPCMWaveFormat* dstFormat, void* dstData, const TP
 std::int32_t pcmConvert(const TWaveFormatEx* dstFormat, void* dstData, const TWaveFormatEx* srcFormat,
                         const void* srcData, std::int32_t srcBytes);
 
+// ---- display support ----
+
+// The two extremes of each channel in the order they occur (first, second); 8-bit results as unsigned
+// sample values, 16-bit signed; mono gives the right results equal to the left; a block without a
+// whole frame gives silence in all four.
+void pcmFindMinMax(const TWaveFormatEx* wfx, const void* data, std::int32_t bytes, std::int32_t& leftFirst,
+                   std::int32_t& leftSecond, std::int32_t& rightFirst, std::int32_t& rightSecond);
+
+// ---- bit depth ----
+
+// Copies (equal depths) or converts samples between 8 and 16 bits: 16→8 is trunc(s / 256) + 128,
+// 8→16 is (b - 128) * 256. Returns the bytes written; 0 for a depth other than 8 or 16.
+std::int32_t pcmBitsPerSampleAlign(std::int32_t dstBits, void* dstData, std::int32_t srcBits,
+                                   const void* srcData, std::int32_t srcBytes);
+
+// ---- volume ----
+
+// Scales every sample in place by (s * gain) >> 14 (16384 is unity; stereo takes leftGain for the first
+// and rightGain for the second sample), clipped. True if any sample clipped (and Overflow set).
+bool pcmVolume(const TWaveFormatEx* wfx, void* data, std::int32_t bytes, std::int32_t leftGain,
+               std::int32_t rightGain);
+// Clips to -128..127 / -32768..32767, setting Overflow when it had to.
+std::int32_t pcmSampleClip8(std::int32_t v);
+std::int32_t pcmSampleClip16(std::int32_t v);
+// One unsigned 8-bit or signed 16-bit sample scaled by (s * gain) >> 14 and clipped.
+std::uint8_t pcmSampleVolume8(std::uint8_t b, std::int32_t gain);
+std::int16_t pcmSampleVolume16(std::int16_t s, std::int32_t gain);
+
 } // namespace kv
