@@ -252,10 +252,9 @@ TEST(DibToBitmap, HostileHeadersGiveNullAndNeverReadOutside) {
              [](BITMAPINFOHEADER& h) { h.biClrUsed = 0xFFFFFFFF; },
              [](BITMAPINFOHEADER& h) { h.biWidth = 5000; },         // larger than the block
              [](BITMAPINFOHEADER& h) { h.biHeight = -0x7FFFFFFF; }, // absurd height
-             [](BITMAPINFOHEADER& h) { h.biSize = 0x10000; },
-             [](BITMAPINFOHEADER& h) { h.biSize = 39; },
+             [](BITMAPINFOHEADER& h) { h.biSize = 0x10000; }, [](BITMAPINFOHEADER& h) { h.biSize = 39; },
              [](BITMAPINFOHEADER& h) { h.biPlanes = 0; },
-             [](BITMAPINFOHEADER& h) { h.biSizeImage = 1; }, // claims fewer pixel bytes than needed
+             [](BITMAPINFOHEADER& h) { h.biSizeImage = 1; },         // claims fewer pixel bytes than needed
              [](BITMAPINFOHEADER& h) { h.biCompression = BI_RLE4; }, // run-length 4-bit data at 8 bits
          }) {
         Dib dib(4, 4, 8, std::vector<RGBQUAD>(256, RGBQUAD{0, 0, 0, 0}));
