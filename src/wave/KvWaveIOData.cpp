@@ -127,7 +127,7 @@ void afterRead(PWAVEIOCB cb, std::int32_t count) {
 
 int seekOpen(PWAVEIOCB cb, win::DWORD b) {
     const std::uint64_t target = std::uint64_t(cb->DataOffset) + b;
-    if (target > 0x7FFFFFFF || cb->DataOffset < 8) return WIOERR_FILEERROR;
+    if (target > 0x7FFFFFFF || (!(cb->Flags & WIO_RAW) && cb->DataOffset < 8)) return WIOERR_FILEERROR;
     if (cb->Flags & WIO_RAW)
         return host::FileSeek(wio::rawHandle(cb), std::int64_t(target), 0) == std::int64_t(target)
                    ? WIOERR_NOERROR
