@@ -80,6 +80,7 @@ std::string resourceNameText(const char* name) {
     return name;
 }
 win::LPCSTR resourceNameArg(const char* name) {
+    if (win::IS_INTRESOURCE(name)) return name;
     if (name[0] == '#' && name[1] >= '0' && name[1] <= '9') {
         const unsigned long id = std::strtoul(name + 1, nullptr, 10);
         if (id <= 0xFFFF) return win::MAKEINTRESOURCEA(win::WORD(id));
