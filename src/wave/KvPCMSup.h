@@ -68,4 +68,26 @@ std::int32_t pcmSampleClip16(std::int32_t v);
 std::uint8_t pcmSampleVolume8(std::uint8_t b, std::int32_t gain);
 std::int16_t pcmSampleVolume16(std::int16_t s, std::int32_t gain);
 
+
+// ---- further block operations ----
+
+// The largest magnitude per channel: |s| for 16-bit, |b - 128| for 8-bit; mono gives right = left;
+// 0 for both without a whole frame.
+void pcmFindPeak(const TWaveFormatEx* wfx, const void* data, std::int32_t bytes, std::int32_t& left,
+                 std::int32_t& right);
+// The first frame at or after startFrame whose first-channel sample has the other sign than the
+// frame before it (zero counts as positive); -1 when there is none.
+std::int32_t pcmFindZeroCross(const TWaveFormatEx* wfx, const void* data, std::int32_t bytes,
+                              std::int32_t startFrame);
+// Mono to stereo (each sample in both channels) or stereo to mono (floor of the channels' mean) at one
+// depth; a copy for equal counts. Returns the bytes written; 0 for other channel counts or depths.
+std::int32_t pcmChannelAlign(std::int32_t bits, std::int32_t dstChannels, void* dstData,
+                             std::int32_t srcChannels, const void* srcData, std::int32_t srcBytes);
+// The mean of two samples, floored: (a + b) >> 1.
+std::uint8_t pcmAvgSample8(std::uint8_t a, std::uint8_t b);
+std::int16_t pcmAvgSample16(std::int16_t a, std::int16_t b);
+// Writes one sample count times; returns the bytes written.
+std::int32_t pcmRepSample8(std::uint8_t* dst, std::uint8_t sample, std::int32_t count);
+std::int32_t pcmRepSample16(std::int16_t* dst, std::int16_t sample, std::int32_t count);
+
 } // namespace kv

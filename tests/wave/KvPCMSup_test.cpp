@@ -225,3 +225,37 @@ TEST(PcmVolume, SingleSamples) {
     EXPECT_EQ(pcmSampleVolume8(255, 65536), 255);
     EXPECT_TRUE(Overflow);
 }
+
+TEST(PcmOps, PeaksAndZeroCrossings) {
+    TWaveFormatEx f{};
+    pcmBuildWaveHeader(&f, 16, 2, 8000);
+    std::vector<std::int16_t> st = {5, -7, -300, 20, 400, 10, 0, -32768};
+    std::int32_t l, r;
+    pcmFindPeak(&f, st.data(), 16, l, r);
+    EXPECT_EQ(l, 400);
+    EXPECT_EQ(r, 32768);
+    EXPECT_EQ(pcmFindZeroCross(&f, st.data(), 16, 0), 1);
+    EXPECT_EQ(pcmFindZeroCross(&f, st.data(), 16, 2), 2);
+    EXPECT_EQ(pcmFindZeroCross(&f, st.data(), 16, 3), -1);
+    pcmBuildWaveHeader(&f, 8, 1, 8000);
+    std::vector<std::uint8_t> m = {130, 129, 128, 127, 0};
+    pcmFindPeak(&f, m.data(), 5, l, r);
+    EXPECT_EQ(l, 128);
+    EXPECT_EQ(r, 128);
+    EXPECT_EQ(pcmFindZeroCross(&f, m.data(), 5, 0), 3);
+}
+
+TEST(PcmOps, ChannelLayoutAndSingleSamples) {
+    std::vector<std::int16_t> mono = {-3, 7}, stereo(4), back(2);
+    EXPECT_EQ(pcmChannelAlign(16, 2, stereo.data(), 1, mono.data(), 4), 8);
+    EXPECT_EQ(stereo, (std::vector<std::int16_t>{-3, -3, 7, 7}));
+    stereo = {-3, 0, 7, 8};
+    EXPECT_EQ(pcmChannelAlign(16, 1, back.data(), 2, stereo.data(), 8), 4);
+    EXPECT_EQ(back, (std::vector<std::int16_t>{-2, 7}));
+    EXPECT_EQ(pcmChannelAlign(12, 1, back.data(), 2, stereo.data(), 8), 0);
+    EXPECT_EQ(pcmAvgSample8(255, 254), 254);
+    EXPECT_EQ(pcmAvgSample16(-32768, -32767), -32768);
+    std::vector<std::int16_t> rep(3);
+    EXPECT_EQ(pcmRepSample16(rep.data(), -5, 3), 6);
+    EXPECT_EQ(rep, (std::vector<std::int16_t>(3, -5)));
+}
