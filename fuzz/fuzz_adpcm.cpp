@@ -33,13 +33,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         kv::pcmBuildWaveHeader(&pcm, bits, wfx->nChannels, wfx->nSamplesPerSec);
         std::int32_t need = kv::adpcmDecodeSizeOutputData(wfx, &pcm, blockBytes);
         if (need <= 0 || need > (64 << 20)) continue;
-        std::vector<std::uint8_t> out(std::size_t(need));
+        std::vector<std::uint8_t> out(static_cast<std::size_t>(need));
         std::int32_t got = kv::adpcmDecode4Bit(wfx, &pcm, blocks, blockBytes, out.data());
         if (got < 0 || got > need) __builtin_trap();
         // What decodes must encode back within the encoder's own size.
         std::int32_t encNeed = kv::adpcmEncodeSizeOutputData(&pcm, wfx, got);
         if (encNeed > 0) {
-            std::vector<std::uint8_t> enc(std::size_t(encNeed));
+            std::vector<std::uint8_t> enc(static_cast<std::size_t>(encNeed));
             if (kv::adpcmEncode4Bit(&pcm, wfx, out.data(), got, enc.data()) > encNeed) __builtin_trap();
         }
     }
