@@ -92,11 +92,6 @@ void encodeIndexed(const RowFormat& f, const std::uint8_t* bgr, int width, std::
 
 } // namespace
 
-std::uint64_t RowStride(std::uint64_t width, int bpp) {
-    if (bpp <= 0 || width > std::numeric_limits<std::uint32_t>::max()) return 0;
-    return (width * std::uint64_t(bpp) + 31) / 32 * 4;
-}
-
 ColorMatcher::ColorMatcher(std::vector<RGBQUAD> colours, std::vector<std::uint8_t> results)
     : m_colours(std::move(colours)), m_results(std::move(results)) {
     m_results.resize(m_colours.size(), 0);

@@ -20,9 +20,6 @@ struct RowFormat {
     std::vector<RGBQUAD> colors;
 };
 
-// Bytes of one row of width pixels at bpp bits, padded to 4 bytes; 0 when it would overflow.
-std::uint64_t RowStride(std::uint64_t width, int bpp);
-
 // Finds the nearest of a set of colours. Exact colours are found by lookup; other colours are matched
 // on a 6-bit-per-channel grid, computed on first use.
 class ColorMatcher {

@@ -1,6 +1,7 @@
-#include "platform/gdi/PixelRows.h"
 #include "platform/ui/Graphics.h"
+#include "platform/gdi/Gdi.h"
 #include "platform/ui/GraphicsImage.h"
+#include "platform/win/DibLayout.h"
 
 #include <cstring>
 #include <memory>
@@ -67,8 +68,7 @@ win::HBITMAP toSection(const win::gdi::BitmapData& d, win::HBITMAP source, win::
     const auto lines = win::UINT(d.height);
     if (bpp <= 8) {
         // The colour table comes out of GetDIBits, so the pixels go through a buffer first.
-        std::size_t size =
-            std::size_t(win::gdi::RowStride(std::uint64_t(d.width), bpp)) * std::size_t(d.height);
+        std::size_t size = std::size_t(win::DibStride(std::uint64_t(d.width), bpp)) * std::size_t(d.height);
         auto pixels = std::make_unique<std::uint8_t[]>(size);
         if (win::GetDIBits(dc.Get(), source, 0, lines, pixels.get(), info->Get(), win::DIB_RGB_COLORS) !=
             d.height)
@@ -92,8 +92,8 @@ win::HBITMAP toDevice(const win::gdi::BitmapData& d, win::HBITMAP source, win::H
     // The colours are read before the palette is realised, which may change the system palette.
     auto info = std::make_unique<InfoBuffer>();
     info->header = infoHeader(d.width, d.height, 24);
-    auto pixels = std::make_unique<std::uint8_t[]>(
-        std::size_t(d.height) * std::size_t(win::gdi::RowStride(std::uint64_t(d.width), 24)));
+    auto pixels = std::make_unique<std::uint8_t[]>(std::size_t(d.height) *
+                                                   std::size_t(win::DibStride(std::uint64_t(d.width), 24)));
     {
         PaletteDC plain(nullptr);
         if (win::GetDIBits(plain.Get(), source, 0, win::UINT(d.height), pixels.get(), info->Get(),

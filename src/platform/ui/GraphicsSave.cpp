@@ -7,6 +7,7 @@
 #include "platform/gdi/PixelRows.h"
 #include "platform/ui/Graphics.h"
 #include "platform/ui/GraphicsImage.h"
+#include "platform/win/DibLayout.h"
 
 #include <algorithm>
 #include <array>
@@ -170,14 +171,9 @@ void TBitmap::SaveToFile(const std::string& path) const {
     const Plan plan = makePlan(d, m_image->palette);
 
     const std::size_t colours = plan.colours.size();
-    const std::size_t offset = kFileHeader + kInfoHeader + (plan.masks ? kMasks : 0) + 4 * colours;
     const std::size_t image = d.ImageSize();
     std::array<std::uint8_t, kFileHeader + kInfoHeader + kMasks + 4 * 256> head{};
-    std::uint8_t* p = head.data();
-    p[0] = 'B', p[1] = 'M';
-    put32(p + 2, std::uint32_t(offset + image));
-    put32(p + 10, std::uint32_t(offset));
-    p += kFileHeader;
+    std::uint8_t* p = head.data() + kFileHeader;
     put32(p, 40);
     put32(p + 4, std::uint32_t(d.width));
     put32(p + 8, std::uint32_t(d.height));
@@ -186,13 +182,20 @@ void TBitmap::SaveToFile(const std::string& path) const {
     put32(p + 16, plan.masks ? win::BI_BITFIELDS : win::BI_RGB);
     put32(p + 20, std::uint32_t(image));
     put32(p + 32, std::uint32_t(colours));
-    p += kInfoHeader;
-    if (plan.masks) {
+    // The pixels go where every reader of the file will look for them: the parsed layout of the
+    // header just written says where that is, and how many bytes the rows take.
+    const auto layout = win::ParseDibLayout({p, kInfoHeader + kMasks});
+    if (!layout || layout->imageBytes != image || layout->colours != colours)
+        throw EInvalidGraphicOperation("Cannot save a bitmap of this format to \"" + path + "\"");
+    if (plan.masks)
         for (int i = 0; i < 3; ++i)
-            put32(p + 4 * i, plan.maskValues[i]);
-        p += kMasks;
-    }
-    if (colours) std::memcpy(p, plan.colours.data(), 4 * colours);
+            put32(p + layout->colourOffset - kMasks + 4 * std::size_t(i), plan.maskValues[i]);
+    if (colours) std::memcpy(p + layout->colourOffset, plan.colours.data(), 4 * colours);
+    const std::size_t offset = kFileHeader + layout->pixelOffset;
+    p = head.data();
+    p[0] = 'B', p[1] = 'M';
+    put32(p + 2, std::uint32_t(offset + image));
+    put32(p + 10, std::uint32_t(offset));
 
     // The pixel memory goes out as it is; top-down images are written row by row, bottom row first.
     std::vector<iovec> iov;

@@ -1,4 +1,5 @@
 #include "platform/widgets/FilePreview.h"
+#include "platform/win/DibLayout.h"
 
 #include "platform/widgets/FileDialog.h"
 #include "platform/win/ByteReader.h"
@@ -338,15 +339,18 @@ bool FilePreviewPane::showFrame(long frame) {
     const auto* dib =
         static_cast<const std::uint8_t*>(win::AVIStreamGetFrame(m_frames, win::LONG(m_start + frame)));
     if (!dib) return false;
-    win::BITMAPINFOHEADER bi{};
-    std::memcpy(&bi, dib, sizeof bi);
-    if (bi.biBitCount != 32 || bi.biWidth <= 0 || bi.biHeight == 0 || bi.biHeight == INT32_MIN) return false;
-    const int width = int(bi.biWidth), height = int(std::abs(bi.biHeight));
-    const std::uint8_t* bits = dib + bi.biSize + bi.biClrUsed * 4;
+    // The frame is a packed DIB; its first word bounds the header to read.
+    win::DWORD headerSize;
+    std::memcpy(&headerSize, dib, sizeof headerSize);
+    if (headerSize > win::kDibMaxHeaderSize) return false;
+    const auto layout = win::ParseDibLayout({dib, headerSize + 12u});
+    if (!layout || layout->bitCount != 32 || layout->compression != win::BI_RGB) return false;
+    const int width = int(layout->width), height = int(layout->height);
+    const std::uint8_t* bits = dib + layout->pixelOffset;
     QImage image(width, height, QImage::Format_RGB32);
-    const std::size_t stride = std::size_t(width) * 4;
+    const std::size_t stride = layout->stride;
     for (int y = 0; y < height; ++y) {
-        const int source = bi.biHeight < 0 ? y : height - 1 - y;
+        const int source = layout->topDown ? y : height - 1 - y;
         std::memcpy(image.scanLine(y), bits + std::size_t(source) * stride, stride);
     }
     m_picture = std::move(image);

@@ -1,4 +1,5 @@
 #include "platform/widgets/SaveOptionsDialog.h"
+#include "platform/win/DibLayout.h"
 
 #include "platform/vfw/AviSaveOptions.h"
 #include "platform/widgets/ControlWidget.h"
@@ -74,7 +75,7 @@ win::BITMAPINFOHEADER compressorInput(win::PAVISTREAM s) {
     bi.biPlanes = 1;
     bi.biBitCount = 24;
     bi.biCompression = win::BI_RGB;
-    bi.biSizeImage = win::DWORD(((std::uint64_t(std::max<win::LONG>(bi.biWidth, 0)) * 24 + 31) / 32) * 4 *
+    bi.biSizeImage = win::DWORD(win::DibStride(std::uint64_t(std::max<win::LONG>(bi.biWidth, 0)), 24) *
                                 std::uint64_t(bi.biHeight));
     bi.biClrUsed = bi.biClrImportant = 0;
     return bi;
@@ -114,8 +115,8 @@ bool hasDialog(win::HIC hic, win::UINT msg) {
 
 // A row of a check box and a number from 1 to most beside it, hidden when the dialog does not offer it.
 std::pair<QCheckBox*, QSpinBox*> addCheckedNumber(QFormLayout* form, QWidget* into, const char* label,
-                                                  const char* suffix, int most, win::DWORD value, bool checked,
-                                                  bool shown) {
+                                                  const char* suffix, int most, win::DWORD value,
+                                                  bool checked, bool shown) {
     auto* row = new QHBoxLayout;
     auto* box = new QCheckBox(label, into);
     auto* number = new QSpinBox(into);
@@ -245,12 +246,12 @@ void SaveOptionsDialog::addVideoPage(Page& p, QWidget* into) {
     quality->addWidget(p.qualityValue);
     form->addRow("Quality:", quality);
 
-    std::tie(p.keyFrames, p.keyEvery) =
-        addCheckedNumber(form, into, "Key frame every", " frames", 100000, p.options->dwKeyFrameEvery,
-                         p.options->dwFlags & win::AVICOMPRESSF_KEYFRAMES, m_flags & win::ICMF_CHOOSE_KEYFRAME);
-    std::tie(p.dataRate, p.kilobytes) =
-        addCheckedNumber(form, into, "Data rate", " KB/s", 1000000, p.options->dwBytesPerSecond / 1024,
-                         p.options->dwFlags & win::AVICOMPRESSF_DATARATE, m_flags & win::ICMF_CHOOSE_DATARATE);
+    std::tie(p.keyFrames, p.keyEvery) = addCheckedNumber(
+        form, into, "Key frame every", " frames", 100000, p.options->dwKeyFrameEvery,
+        p.options->dwFlags & win::AVICOMPRESSF_KEYFRAMES, m_flags & win::ICMF_CHOOSE_KEYFRAME);
+    std::tie(p.dataRate, p.kilobytes) = addCheckedNumber(
+        form, into, "Data rate", " KB/s", 1000000, p.options->dwBytesPerSecond / 1024,
+        p.options->dwFlags & win::AVICOMPRESSF_DATARATE, m_flags & win::ICMF_CHOOSE_DATARATE);
 
     auto* driver = new QHBoxLayout;
     p.configure = new QPushButton("Configure...", into);
@@ -324,11 +325,16 @@ void SaveOptionsDialog::showPreview(Page& p) {
         return;
     }
     const auto* dib = static_cast<const win::BITMAPINFOHEADER*>(win::AVIStreamGetFrame(frames, 0));
-    if (dib && dib->biBitCount == 24 && dib->biWidth > 0) {
-        const int w = dib->biWidth, h = dib->biHeight < 0 ? -dib->biHeight : dib->biHeight;
-        const bool bottomUp = dib->biHeight > 0;
-        const std::size_t stride = ((std::size_t(w) * 24 + 31) / 32) * 4;
-        const auto* pixels = reinterpret_cast<const std::uint8_t*>(dib) + dib->biSize;
+    // The frame is a packed DIB of a known kind; its first word bounds the header to read.
+    const auto layout =
+        dib && dib->biSize <= win::kDibMaxHeaderSize
+            ? win::ParseDibLayout({reinterpret_cast<const std::uint8_t*>(dib), dib->biSize + 12u})
+            : std::nullopt;
+    if (layout && layout->bitCount == 24 && !layout->compressed()) {
+        const int w = layout->width, h = layout->height;
+        const bool bottomUp = !layout->topDown;
+        const std::size_t stride = layout->stride;
+        const auto* pixels = reinterpret_cast<const std::uint8_t*>(dib) + layout->pixelOffset;
         QImage image(w, h, QImage::Format_BGR888);
         for (int y = 0; y < h; ++y)
             std::memcpy(image.scanLine(y), pixels + std::size_t(bottomUp ? h - 1 - y : y) * stride,
