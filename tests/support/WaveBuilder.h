@@ -38,7 +38,7 @@ struct PcmFormat {
 inline Bytes fmtBody(const PcmFormat& f) {
     win::ByteWriter w;
     const std::uint16_t align =
-        f.blockAlign >= 0 ? std::uint16_t(f.blockAlign) : std::uint16_t(f.channels * f.bits / 8);
+        f.blockAlign >= 0 ? std::uint16_t(f.blockAlign) : std::uint16_t(std::uint32_t(f.channels) * f.bits / 8);
     w.u16(f.tag);
     w.u16(f.channels);
     w.u32(f.rate);
