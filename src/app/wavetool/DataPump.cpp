@@ -34,7 +34,6 @@ int interrupted(const std::string& outPath) {
 } // namespace
 
 int pumpData(PumpJob& job) {
-    toolsupport::InterruptGuard guard;
     OpenInput input(job.input);
     if (!input.ok()) return fileError(job.inPath, "cannot open it again to read its samples");
     const std::uint32_t total = job.input->DataBytes;

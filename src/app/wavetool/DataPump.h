@@ -32,7 +32,8 @@ struct PumpJob {
         piece;
 };
 
-// Runs the job; returns the exit status, having printed the message of any failure.
+// Runs the job; returns the exit status, having printed the message of any failure. Stops with
+// kExitInterrupted when an InterruptGuard (installed by the caller) saw Ctrl-C.
 int pumpData(PumpJob& job);
 
 } // namespace wavetool

@@ -1,6 +1,7 @@
 // quillan-wave: what the wave-audio library does with files, from the command line: `info` prints what
 // a wave file holds; `convert` changes the depth, channels or rate of PCM; `decode` and `encode` turn
 // Microsoft ADPCM into PCM and back; `import` wraps headerless PCM into a wave file.
+#include "app/toolsupport/InterruptGuard.h"
 #include "app/toolsupport/ToolMessages.h"
 #include "app/wavetool/Commands.h"
 
@@ -37,6 +38,9 @@ int main(int argc, char** argv) {
     }
     if (args.empty()) return toolsupport::usageError("no command given");
     const std::vector<std::string> rest(args.begin() + 1, args.end());
+    // Installed before any output file exists, so Ctrl-C at any moment ends a command cleanly: the data
+    // loop sees it and the temporary output is removed.
+    toolsupport::InterruptGuard interrupts;
     if (args[0] == "info") return wavetool::infoCommand(rest);
     if (args[0] == "convert") return wavetool::convertCommand(rest);
     if (args[0] == "decode") return wavetool::decodeCommand(rest);
