@@ -1,4 +1,5 @@
 #include "app/engine/BmpWriteQueue.h"
+#include "platform/win/DibLayout.h"
 
 #include "platform/ui/Graphics.h"
 
@@ -30,7 +31,7 @@ int bitsPerPixel(host::TPixelFormat format) {
 std::size_t imageBytes(const host::TBitmap& image) {
     const std::size_t width = std::size_t(std::max(image.GetWidth(), 0));
     const std::size_t height = std::size_t(std::max(image.GetHeight(), 0));
-    return (width * std::size_t(bitsPerPixel(image.GetPixelFormat())) + 31) / 32 * 4 * height;
+    return std::size_t(win::DibStride(width, unsigned(bitsPerPixel(image.GetPixelFormat())))) * height;
 }
 
 } // namespace

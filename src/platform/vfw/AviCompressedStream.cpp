@@ -1,4 +1,5 @@
 #include "platform/vfw/AviCompressedStream.h"
+#include "platform/win/DibLayout.h"
 
 #include "platform/vfw/FrameFormat.h"
 
@@ -65,13 +66,13 @@ BITMAPINFOHEADER decodeFormat(PAVISTREAM source, const AVICOMPRESSOPTIONS& optio
 } // namespace
 
 AviDibSizes aviDibSizes(const BITMAPINFOHEADER& bi) {
+    // The header, the masks behind a 40-byte header and the whole colour table, as the parsed layout
+    // places them (only the 40-byte header is at hand here).
     std::size_t head = bi.biSize;
     if (bi.biCompression == BI_BITFIELDS && bi.biSize == sizeof bi) head += 12;
-    if (bi.biBitCount <= 8)
-        head += 4 * std::size_t(bi.biClrUsed ? std::min<DWORD>(bi.biClrUsed, 256) : 1u << bi.biBitCount);
+    head += 4 * std::size_t(DibColourCount(bi.biBitCount, bi.biClrUsed));
     const std::uint64_t h = std::uint64_t(bi.biHeight < 0 ? -std::int64_t(bi.biHeight) : bi.biHeight);
-    return {head,
-            std::size_t(vfw::dibStride(std::uint64_t(std::max<LONG>(bi.biWidth, 0)), bi.biBitCount) * h)};
+    return {head, std::size_t(DibStride(std::uint64_t(std::max<LONG>(bi.biWidth, 0)), bi.biBitCount) * h)};
 }
 
 HRESULT AviCompressedStream::create(PAVISTREAM* out, PAVISTREAM source, const AVICOMPRESSOPTIONS& options) {

@@ -1,4 +1,5 @@
 #include "platform/vfw/AviStream.h"
+#include "platform/win/DibLayout.h"
 
 #include "platform/win/ByteReader.h"
 
@@ -88,7 +89,7 @@ std::vector<std::uint8_t> aviFormatAt(const AviStreamModel& st, LONG pos) {
     BITMAPINFOHEADER bi{};
     r.readRecord(bi, f.size());
     std::size_t table = std::clamp<std::size_t>(bi.biSize, 40, f.size());
-    std::size_t entries = bi.biClrUsed ? bi.biClrUsed : (bi.biBitCount <= 8 ? 1u << bi.biBitCount : 0);
+    std::size_t entries = DibColourCount(bi.biBitCount, bi.biClrUsed);
     entries = std::min({entries, std::size_t(256), (f.size() - table) / 4});
     for (auto& c : st.paletteChanges) {
         if (LONG(c.position) > pos) break;

@@ -1,6 +1,7 @@
 #include "platform/vfw/DrawDib.h"
 
 #include "platform/vfw/DibDecoder.h"
+#include "platform/win/DibLayout.h"
 
 #include <cstdint>
 #include <cstring>
@@ -18,15 +19,14 @@ constexpr std::int64_t maxPixels = std::int64_t(1) << 28;
 constexpr int maxSide = 1 << 16;
 // The largest header there is (the version 5 header); anything larger is no header.
 constexpr DWORD maxHeaderSize = 124;
-// Where a header of version 4 or later holds the masks of BI_BITFIELDS.
-constexpr DWORD headerMasksEnd = sizeof(BITMAPINFOHEADER) + 3 * sizeof(DWORD);
 
 // A DIB format that can be drawn, with the BITMAPINFO of the DIB section that holds its picture.
 struct Format {
     int width = 0;
     int height = 0; // rows, positive
     bool rle = false;
-    std::size_t tableBytes = 0; // colour table or masks after the header
+    std::size_t tableBytes = 0; // colour table or masks after the header, copied into the section
+    std::size_t pixelSkip = 0;  // bytes from the end of the header to the pixels
     bool masksInHeader = false;
     std::vector<std::uint8_t> info; // header and colour table of the section
 };
@@ -54,17 +54,20 @@ bool describe(const BITMAPINFOHEADER& h, Format& f) {
     default:
         return false;
     }
+    // Where the colour table, the masks and the pixels lie comes from the parsed layout (the caller's
+    // block holds the header and what follows it).
+    const auto layout = ParseDibLayout({reinterpret_cast<const std::uint8_t*>(&h),
+                                        h.biSize + (h.biSize == sizeof(BITMAPINFOHEADER) ? 12u : 0u)});
+    if (!layout) return false;
+    f.pixelSkip = layout->pixelOffset - layout->headerSize;
     if (bpp <= 8) {
-        colors = h.biClrUsed ? h.biClrUsed : (1u << bpp);
-        if (colors > (1u << bpp)) return false;
+        colors = layout->colours;
         f.tableBytes = colors * sizeof(RGBQUAD);
     } else if (h.biCompression == BI_BITFIELDS) {
-        if (h.biSize == sizeof(BITMAPINFOHEADER))
+        if (layout->maskBytes)
             f.tableBytes = 3 * sizeof(DWORD);
-        else if (h.biSize >= headerMasksEnd)
-            f.masksInHeader = true;
         else
-            return false;
+            f.masksInHeader = true;
     }
     BITMAPINFOHEADER section = h;
     section.biSize = sizeof(BITMAPINFOHEADER);
@@ -143,7 +146,7 @@ bool DrawDib::load(const BITMAPINFOHEADER& h, const void* bits) {
     if (f.masksInHeader)
         std::memcpy(f.info.data() + sizeof(BITMAPINFOHEADER),
                     reinterpret_cast<const std::uint8_t*>(&h) + sizeof(BITMAPINFOHEADER), 3 * sizeof(DWORD));
-    const auto* data = bits ? static_cast<const std::uint8_t*>(bits) : table + f.tableBytes;
+    const auto* data = bits ? static_cast<const std::uint8_t*>(bits) : table + f.pixelSkip;
     const std::size_t pixelCount = std::size_t(f.width) * std::size_t(f.height);
     // A run-length frame of the same size draws over the picture before it.
     if (f.rle && !(m_rle && m_width == f.width && m_height == f.height && m_indices.size() == pixelCount))
@@ -157,7 +160,7 @@ bool DrawDib::load(const BITMAPINFOHEADER& h, const void* bits) {
             std::memcpy(static_cast<std::uint8_t*>(pixels) + stride * std::size_t(row),
                         m_indices.data() + std::size_t(f.width) * std::size_t(row), std::size_t(f.width));
     } else {
-        const std::size_t stride = (std::size_t(f.width) * h.biBitCount + 31) / 32 * 4;
+        const std::size_t stride = std::size_t(DibStride(std::uint64_t(f.width), h.biBitCount));
         std::memcpy(pixels, data, stride * std::size_t(f.height));
         m_indices.clear();
     }

@@ -2,6 +2,7 @@
 
 #include "platform/win/ByteReader.h"
 
+#include <algorithm>
 #include <array>
 #include <climits>
 #include <cstdio>
@@ -55,7 +56,7 @@ bool setRawLayout(SourceFormat& f, std::span<const std::uint8_t> format, std::st
         error = "uncompressed frames of " + std::to_string(bpp) + " bits are not supported";
         return false;
     }
-    f.stride = std::size_t(dibStride(std::uint64_t(f.width), unsigned(bpp)));
+    f.stride = std::size_t(DibStride(std::uint64_t(f.width), unsigned(bpp)));
     return true;
 }
 
@@ -78,8 +79,9 @@ std::string fourccText(DWORD fourcc) {
 std::vector<RGBQUAD> readColourTable(std::span<const std::uint8_t> format, const BITMAPINFOHEADER& header) {
     const unsigned bpp = header.biBitCount;
     if (bpp == 0 || bpp > 8) return {};
+    // A table longer than the indices reach is stored whole; only its first 2^bpp entries count.
     const DWORD full = 1u << bpp;
-    const DWORD count = header.biClrUsed == 0 || header.biClrUsed > full ? full : header.biClrUsed;
+    const DWORD count = std::min(DibColourCount(bpp, header.biClrUsed), full);
     std::vector<RGBQUAD> table(count, RGBQUAD{0, 0, 0, 0});
     const std::size_t offset = header.biSize >= 40 && header.biSize <= format.size() ? header.biSize : 40;
     for (DWORD i = 0; i < count; ++i) {
@@ -96,7 +98,8 @@ std::optional<SourceFormat> parseSourceFormat(std::span<const std::uint8_t> form
         return std::nullopt;
     }
     SourceFormat f;
-    std::memcpy(&f.header, format.data(), sizeof f.header);
+    ByteReader reader(format);
+    reader.readRecord(f.header, format.size());
     const BITMAPINFOHEADER& h = f.header;
     if (h.biWidth <= 0 || h.biHeight == 0 || h.biHeight == INT_MIN) {
         error = "frame size " + sizeText(h.biWidth, h.biHeight) + " is invalid";
@@ -237,7 +240,7 @@ std::optional<OutputFormat> chooseOutputFormat(const SourceFormat& source, const
 bool OutputDib::create(const OutputFormat& format, int width, int height, int paletteEntries,
                        std::string& error) {
     const unsigned bits = unsigned(layoutBits(format.layout));
-    const std::uint64_t stride = dibStride(std::uint64_t(width), bits);
+    const std::uint64_t stride = DibStride(std::uint64_t(width), bits);
     auto image = checkedSize(stride, std::uint64_t(height), kMaxFrameBytes);
     if (width <= 0 || height <= 0 || !image) {
         error = "output frame of " + sizeText(width, height) + " at " + std::to_string(bits) +

@@ -3,6 +3,7 @@
 // the display, and the packed output DIB that frames are delivered in.
 #pragma once
 
+#include "platform/win/DibLayout.h"
 #include "platform/win/WinTypes.h"
 
 #include <cstddef>
@@ -17,11 +18,6 @@ namespace win::vfw {
 // Largest side and largest image (source or output) the decompressor accepts.
 constexpr std::int64_t kMaxFrameSide = 32768;
 constexpr std::uint64_t kMaxFrameBytes = 512ull << 20;
-
-// Bytes per row of a DIB: rows are padded to 32 bits.
-constexpr std::uint64_t dibStride(std::uint64_t width, unsigned bpp) {
-    return ((width * bpp + 31) / 32) * 4;
-}
 
 // The FOURCC as text for messages: printable characters as they are, anything else as a hex value.
 std::string fourccText(DWORD fourcc);

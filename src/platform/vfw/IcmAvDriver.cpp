@@ -344,7 +344,7 @@ bool AvDriver::reopenEncoder(DWORD quality) {
 bool AvDriver::fillFrame(const ICCOMPRESS& ic) {
     if (av_frame_make_writable(m_frame) < 0) return false;
     const BITMAPINFOHEADER* in = ic.lpbiInput;
-    const auto stride = std::ptrdiff_t(vfw::dibStride(std::uint64_t(m_width), unsigned(m_inputBits)));
+    const auto stride = std::ptrdiff_t(DibStride(std::uint64_t(m_width), unsigned(m_inputBits)));
     const auto* base = static_cast<const std::uint8_t*>(ic.lpInput);
     // Bottom-up DIBs: start at the last stored row (the top of the picture) and step backwards.
     const std::uint8_t* first = in->biHeight < 0 ? base : base + (m_height - 1) * stride;

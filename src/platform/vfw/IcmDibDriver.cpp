@@ -12,7 +12,7 @@ constexpr DWORD kUncompressedChunk = DWORD('d') | (DWORD('b') << 8);
 
 std::size_t imageBytes(const BITMAPINFOHEADER* h) {
     const std::int64_t height = h->biHeight < 0 ? -std::int64_t(h->biHeight) : h->biHeight;
-    return std::size_t(vfw::dibStride(std::uint64_t(h->biWidth), h->biBitCount) * std::uint64_t(height));
+    return std::size_t(DibStride(std::uint64_t(h->biWidth), h->biBitCount) * std::uint64_t(height));
 }
 
 class DibDriver final : public BuiltInDecompressor {

@@ -199,18 +199,41 @@ bool sameFourcc(DWORD a, DWORD b) {
     return true;
 }
 
+namespace {
+
+bool dibCompression(DWORD c) {
+    return c == BI_RGB || c == BI_RLE8 || c == BI_RLE4 || c == BI_BITFIELDS;
+}
+
+// The parsed layout of a DIB format; the caller's block is trusted to hold the header its first word
+// announces and the masks behind a 40-byte header.
+std::optional<DibLayout> dibFormatLayout(const BITMAPINFOHEADER* h) {
+    if (!h || h->biSize < sizeof(BITMAPINFOHEADER) || h->biSize > kDibMaxHeaderSize) return std::nullopt;
+    const std::size_t bytes = h->biSize + (h->biSize == kDibInfoHeaderSize ? 12 : 0);
+    return ParseDibLayout({reinterpret_cast<const std::uint8_t*>(h), bytes});
+}
+
+} // namespace
+
 DWORD colourCount(const BITMAPINFOHEADER* h) {
     if (!h || h->biBitCount == 0 || h->biBitCount > 8) return 0;
-    const DWORD full = 1u << h->biBitCount;
-    return h->biClrUsed == 0 || h->biClrUsed > full ? full : h->biClrUsed;
+    if (dibCompression(h->biCompression)) {
+        const auto layout = dibFormatLayout(h);
+        return layout ? layout->colours : 0;
+    }
+    return DibColourCount(h->biBitCount, h->biClrUsed);
 }
 
 std::size_t formatBytes(const BITMAPINFOHEADER* h) {
     if (!h || h->biSize < sizeof(BITMAPINFOHEADER) || h->biSize > kMaxHeaderBytes) return 0;
+    if (dibCompression(h->biCompression)) {
+        const auto layout = dibFormatLayout(h);
+        return layout ? layout->pixelOffset : 0;
+    }
+    // Codec formats: the header (with any codec data inside biSize) and a colour table for 8 bits or
+    // less.
     if (h->biBitCount <= 8 && h->biClrUsed > 256) return 0;
-    std::size_t n = h->biSize + std::size_t(colourCount(h)) * 4;
-    if (h->biCompression == BI_BITFIELDS && h->biSize == sizeof(BITMAPINFOHEADER)) n += 12;
-    return n;
+    return h->biSize + std::size_t(h->biBitCount <= 8 ? DibColourCount(h->biBitCount, h->biClrUsed) : 0) * 4;
 }
 
 std::span<const std::uint8_t> formatSpan(const BITMAPINFOHEADER* h) {
@@ -235,8 +258,7 @@ bool DibWriter::open(const vfw::SourceFormat& source, const BITMAPINFOHEADER* ou
     m_format = *format;
     m_width = source.width;
     m_height = source.height;
-    m_stride =
-        std::size_t(vfw::dibStride(std::uint64_t(m_width), unsigned(vfw::layoutBits(m_format.layout))));
+    m_stride = std::size_t(DibStride(std::uint64_t(m_width), unsigned(vfw::layoutBits(m_format.layout))));
     m_converter = std::make_unique<vfw::RowConverter>(source.bpp, source.masks, m_format);
     m_converter->setPalette(source.palette);
     return true;
@@ -275,7 +297,7 @@ LRESULT defaultDecompressFormat(const BITMAPINFOHEADER* in, BITMAPINFOHEADER* ou
     h.biPlanes = 1;
     h.biBitCount = bits;
     h.biCompression = BI_RGB;
-    h.biSizeImage = DWORD(vfw::dibStride(std::uint64_t(in->biWidth), bits) * std::uint64_t(height));
+    h.biSizeImage = DWORD(DibStride(std::uint64_t(in->biWidth), bits) * std::uint64_t(height));
     h.biClrUsed = colours;
     std::memcpy(out, &h, sizeof h);
     if (colours)

@@ -108,12 +108,13 @@ std::vector<DriverClass> avDriverClasses();
 // FOURCCs compared without regard to the case of their letters.
 bool sameFourcc(DWORD a, DWORD b);
 
-// Bytes of a format block: the header (biSize), then its colour table or bit-field masks. 0 when the
-// header is not plausible (biSize below 40 or above 64 KB, table of more than 256 entries).
+// Bytes of a format block: for DIB formats, everything before the pixels as the parsed DIB layout
+// places it; for codec formats the header (biSize) and any colour table. 0 when the header is not
+// plausible.
 std::size_t formatBytes(const BITMAPINFOHEADER* h);
 // The format block as a span (empty when formatBytes is 0).
 std::span<const std::uint8_t> formatSpan(const BITMAPINFOHEADER* h);
-// Colour entries of a format of 8 bits or less (biClrUsed or the full table).
+// Colour entries stored in a format of 8 bits or less (biClrUsed or the full table).
 DWORD colourCount(const BITMAPINFOHEADER* h);
 
 // An uncompressed input the compressors take: BI_RGB with one of the given bit depths, sensible size.

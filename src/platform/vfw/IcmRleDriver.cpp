@@ -109,7 +109,7 @@ class RleDriver final : public BuiltInDecompressor {
         if (!plainRgbInput(in, {8}) || !ic.lpbiOutput || !ic.lpOutput || !ic.lpInput) return ICERR_BADPARAM;
         const std::size_t width = std::size_t(in->biWidth);
         const int height = in->biHeight < 0 ? -in->biHeight : in->biHeight;
-        const std::size_t stride = std::size_t(vfw::dibStride(width, 8));
+        const std::size_t stride = std::size_t(DibStride(width, 8));
         const auto* bits = static_cast<const std::uint8_t*>(ic.lpInput);
         auto* out = static_cast<std::uint8_t*>(ic.lpOutput);
         std::size_t at = 0;

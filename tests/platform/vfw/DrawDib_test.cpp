@@ -117,6 +117,34 @@ TEST(DrawDib, DrawsEveryUncompressedFormatItTakes) {
     DrawDibClose(hdd);
 }
 
+// The pixels lie behind the whole stored colour table: a 4-bit DIB may store more than 16 entries, and
+// a 24-bit one may carry a table its pixels never index.
+TEST(DrawDib, FindsThePixelsBehindTheWholeColourTable) {
+    std::vector<std::uint8_t> twenty = palette();
+    twenty.resize(20 * 4, 0x55);
+    Dib four =
+        build(4, BI_RGB, false, twenty, [](std::uint32_t, int) { return std::vector<std::uint8_t>{}; });
+    four.bytes.resize(40 + twenty.size());
+    for (int stored = 0; stored < 2; ++stored) { // bottom row first; indices y * 3 + x
+        const int y = 1 - stored, i = y * 3;
+        four.bytes.insert(four.bytes.end(),
+                          {std::uint8_t(i << 4 | (i + 1)), std::uint8_t((i + 2) << 4), 0, 0});
+    }
+    std::vector<std::uint8_t> sixteen(16 * 4, 0x33);
+    Dib optimised = build(24, BI_RGB, true, sixteen, [](std::uint32_t c, int) {
+        return std::vector<std::uint8_t>{b(c), g(c), r(c)};
+    });
+    optimised.header()->biClrUsed = 16;
+    HDRAWDIB hdd = DrawDibOpen();
+    for (Dib* dib : {&four, &optimised}) {
+        testgdi::Canvas canvas(testgdi::Section(4, 3, 32));
+        EXPECT_TRUE(DrawDibDraw(hdd, canvas.dc(), 0, 0, -1, -1, dib->header(), nullptr, 0, 0, -1, -1, 0))
+            << dib->header()->biBitCount;
+        EXPECT_EQ(shown(canvas), kExpected) << dib->header()->biBitCount;
+    }
+    DrawDibClose(hdd);
+}
+
 TEST(DrawDib, SourceRectanglesCountFromTheTopLeft) {
     Dib dib = build(24, BI_RGB, false, {}, [](std::uint32_t c, int) {
         return std::vector<std::uint8_t>{b(c), g(c), r(c)};
@@ -190,8 +218,9 @@ TEST(DrawDib, RefusesWhatItCannotDraw) {
          header([](BITMAPINFOHEADER& h) { h.biCompression = BI_RLE4, h.biBitCount = 4; })},
         {"top-down run lengths",
          header([](BITMAPINFOHEADER& h) { h.biCompression = BI_RLE8, h.biBitCount = 8, h.biHeight = -2; })},
-        {"more colours than the depth has",
-         header([](BITMAPINFOHEADER& h) { h.biBitCount = 1, h.biClrUsed = 3; })},
+        // A table longer than the depth indexes is stored whole and drawable; one past 256 is not.
+        {"more colours than any table has",
+         header([](BITMAPINFOHEADER& h) { h.biBitCount = 8, h.biClrUsed = 257; })},
     };
     HDRAWDIB hdd = DrawDibOpen();
     testgdi::Canvas canvas(testgdi::Section(3, 2, 32));

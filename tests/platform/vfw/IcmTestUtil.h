@@ -30,7 +30,7 @@ struct Dib {
         return reinterpret_cast<const BITMAPINFOHEADER*>(format.data());
     }
     std::size_t stride() const {
-        return std::size_t(vfw::dibStride(std::uint64_t(header()->biWidth), header()->biBitCount));
+        return std::size_t(DibStride(std::uint64_t(header()->biWidth), header()->biBitCount));
     }
 };
 
@@ -41,7 +41,7 @@ inline std::vector<std::uint8_t> rgbHeader(int w, int h, int bpp, DWORD colours 
     bi.biHeight = h;
     bi.biPlanes = 1;
     bi.biBitCount = WORD(bpp);
-    bi.biSizeImage = DWORD(vfw::dibStride(std::uint64_t(w), unsigned(bpp)) * std::uint64_t(h < 0 ? -h : h));
+    bi.biSizeImage = DWORD(DibStride(std::uint64_t(w), unsigned(bpp)) * std::uint64_t(h < 0 ? -h : h));
     bi.biClrUsed = colours;
     std::vector<std::uint8_t> f(sizeof bi + colours * 4);
     std::memcpy(f.data(), &bi, sizeof bi);

@@ -5,7 +5,9 @@
 #include "platform/vfw/DibDecoder.h"
 #include "platform/vfw/IcmDriver.h"
 
+#include <cstring>
 #include <string>
+#include <vector>
 
 using namespace icmtest;
 
@@ -322,3 +324,41 @@ TEST(IcmRle, RefusesPicturesItCannotTake) {
     indexed.header()->biClrUsed = 100000;
     EXPECT_EQ(ICSendMessage(hic.get(), ICM_COMPRESS_QUERY, ptr(indexed.header()), 0), ICERR_BADFORMAT);
 }
+
+namespace {
+
+// The format block of a driver's input ends where the pixels of the same packed DIB begin.
+struct FormatBlock {
+    const char* name;
+    win::DWORD size, compression;
+    win::WORD bits;
+    win::DWORD clrUsed;
+    std::size_t bytes;
+};
+
+class IcmFormatBytes : public ::testing::TestWithParam<FormatBlock> {};
+
+TEST_P(IcmFormatBytes, EndWhereThePixelsBegin) {
+    const FormatBlock& c = GetParam();
+    std::vector<std::uint8_t> block(200, 0);
+    win::BITMAPINFOHEADER h{c.size, 8, 8, 1, c.bits, c.compression, 0, 0, 0, c.clrUsed, 0};
+    std::memcpy(block.data(), &h, sizeof h);
+    const win::DWORD masks[3] = {0xF800, 0x07E0, 0x001F};
+    std::memcpy(block.data() + 40, masks, sizeof masks);
+    EXPECT_EQ(win::icm::formatBytes(reinterpret_cast<const win::BITMAPINFOHEADER*>(block.data())), c.bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, IcmFormatBytes,
+    ::testing::Values(FormatBlock{"bits8_full_table", 40, win::BI_RGB, 8, 0, 40 + 1024},
+                      FormatBlock{"bits4_clrused20", 40, win::BI_RGB, 4, 20, 40 + 80},
+                      FormatBlock{"rle8_short_table", 40, win::BI_RLE8, 8, 5, 40 + 20},
+                      FormatBlock{"bits24_optimisation_table", 40, win::BI_RGB, 24, 16, 40 + 64},
+                      FormatBlock{"bitfields_behind_40", 40, win::BI_BITFIELDS, 16, 0, 52},
+                      FormatBlock{"bitfields_in_56", 56, win::BI_BITFIELDS, 16, 0, 56},
+                      FormatBlock{"bits24_v5", 124, win::BI_RGB, 24, 0, 124},
+                      FormatBlock{"codec_with_data", 60, win::mmioFOURCC('X', 'V', 'I', 'D'), 24, 0, 60},
+                      FormatBlock{"bits8_too_many_colours", 40, win::BI_RGB, 8, 300, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
