@@ -16,7 +16,7 @@
 namespace {
 
 using namespace win;
-using testsupport::BmpSpec;
+using testsupport::BmpFileSpec;
 namespace fs = std::filesystem;
 
 void writeFile(const fs::path& p, const std::vector<std::uint8_t>& bytes) {
@@ -70,20 +70,20 @@ void expectPacked(const BITMAPINFOHEADER* dib) {
 struct Kind {
     std::string name;
     std::string pixFmt; // made by ffmpeg when set
-    BmpSpec spec;       // else built byte by byte
+    BmpFileSpec spec;   // else built byte by byte
 };
 
-BmpSpec indexed(int bits, int colours, std::uint32_t header = 40, std::uint32_t compression = 0) {
-    BmpSpec s;
+BmpFileSpec indexed(int bits, int colours, std::uint32_t header = 40, std::uint32_t compression = 0) {
+    BmpFileSpec s;
     s.width = 37, s.height = 21, s.bits = bits, s.headerSize = header, s.compression = compression;
-    s.colours = testsupport::distinctColours(colours);
-    s.pixels = testsupport::patternIndices(s.width, s.height, colours);
+    s.colours = testsupport::distinctFileColours(colours);
+    s.pixels = testsupport::filePatternIndices(s.width, s.height, colours);
     return s;
 }
 
-BmpSpec trueColour(int bits, std::uint32_t header, std::uint32_t compression, std::uint32_t r = 0,
-                   std::uint32_t g = 0, std::uint32_t b = 0) {
-    BmpSpec s;
+BmpFileSpec trueColour(int bits, std::uint32_t header, std::uint32_t compression, std::uint32_t r = 0,
+                       std::uint32_t g = 0, std::uint32_t b = 0) {
+    BmpFileSpec s;
     s.width = 37, s.height = 21, s.bits = bits, s.headerSize = header, s.compression = compression;
     s.masks[0] = r, s.masks[1] = g, s.masks[2] = b;
     for (int i = 0; i < s.width * s.height * bits / 8; ++i)
@@ -114,16 +114,16 @@ std::vector<Kind> kinds() {
     k.push_back({"v5_argb", "", trueColour(32, 124, 3, 0x00FF0000, 0x0000FF00, 0x000000FF)});
     k.push_back({"info56_565", "", trueColour(16, 56, 3, 0xF800, 0x07E0, 0x001F)});
     k.push_back({"bitfields40_555", "", trueColour(16, 40, 3, 0x7C00, 0x03E0, 0x001F)});
-    BmpSpec top = indexed(8, 256);
+    BmpFileSpec top = indexed(8, 256);
     top.topDown = true;
     k.push_back({"topDown8", "", top});
-    BmpSpec top24 = trueColour(24, 40, 0);
+    BmpFileSpec top24 = trueColour(24, 40, 0);
     top24.topDown = true;
     k.push_back({"topDown24", "", top24});
-    BmpSpec zero = trueColour(32, 40, 0);
+    BmpFileSpec zero = trueColour(32, 40, 0);
     zero.sizeImage = 0;
     k.push_back({"sizeImage0", "", zero});
-    BmpSpec gap = indexed(8, 16);
+    BmpFileSpec gap = indexed(8, 16);
     gap.gap = 100; // pixels found by the file header's offset
     k.push_back({"pixelOffsetGap", "", gap});
     return k;
@@ -145,7 +145,7 @@ TEST_P(BmpKinds, ReadsPackedDibWithFfmpegsPixels) {
                                    kind.pixFmt + " " + testsupport::quote(file)),
                   0);
     } else {
-        writeFile(file, testsupport::buildBmp(kind.spec));
+        writeFile(file, testsupport::buildBmpFile(kind.spec));
     }
     ASSERT_EQ(testsupport::run("ffmpeg -v error -y -i " + testsupport::quote(file) +
                                " -f rawvideo -pix_fmt bgr24 " + testsupport::quote(raw)),
@@ -187,8 +187,8 @@ void set32(std::vector<std::uint8_t>& f, std::size_t at, std::uint32_t v) {
 class DamagedFiles : public ::testing::TestWithParam<Damage> {};
 
 TEST_P(DamagedFiles, GiveNullWithTheCause) {
-    BmpSpec s = indexed(8, 16);
-    auto bytes = testsupport::buildBmp(s);
+    BmpFileSpec s = indexed(8, 16);
+    auto bytes = testsupport::buildBmpFile(s);
     GetParam().spoil(bytes);
     const fs::path file = testsupport::workDir("dib") / "damaged.bmp";
     writeFile(file, bytes);
@@ -218,11 +218,11 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(BmpFile, ColourTableCutByPixelOffsetKeepsItsFirstEntries) {
     SetDisplayBitsPerPixelForTesting(24);
-    BmpSpec s = indexed(8, 16);
+    BmpFileSpec s = indexed(8, 16);
     s.clrUsed = 0;                // claims 256 entries
     s.offBits = 14 + 40 + 16 * 4; // but the pixels follow the 16 stored
     const fs::path file = testsupport::workDir("dib") / "cut.bmp";
-    writeFile(file, testsupport::buildBmp(s));
+    writeFile(file, testsupport::buildBmpFile(s));
     BITMAPINFOHEADER* dib = kv::DIB_OpenFile(file.string().c_str());
     expectPacked(dib);
     EXPECT_EQ(dib->biClrUsed, 256u);
@@ -237,9 +237,9 @@ TEST(BmpFile, ColourTableCutByPixelOffsetKeepsItsFirstEntries) {
 }
 
 TEST(BmpFile, RunLengthSizeLargerThanTheFileTakesWhatIsThere) {
-    BmpSpec s = indexed(8, 16, 40, 1);
+    BmpFileSpec s = indexed(8, 16, 40, 1);
     s.sizeImage = 1 << 20;
-    const auto bytes = testsupport::buildBmp(s);
+    const auto bytes = testsupport::buildBmpFile(s);
     const fs::path file = testsupport::workDir("dib") / "rle.bmp";
     writeFile(file, bytes);
     BITMAPINFOHEADER* dib = kv::DIB_OpenFile(file.string().c_str());
@@ -249,10 +249,10 @@ TEST(BmpFile, RunLengthSizeLargerThanTheFileTakesWhatIsThere) {
 }
 
 TEST(BmpFile, RawDibIsReadFromTheFilePositionAndLeavesItAtThePixels) {
-    BmpSpec s = indexed(4, 16, 12); // a core header: 3-byte entries widened to 4
+    BmpFileSpec s = indexed(4, 16, 12); // a core header: 3-byte entries widened to 4
     s.fileHeader = false;
     auto bytes = std::vector<std::uint8_t>(33, 0xEE);
-    const auto dibBytes = testsupport::buildBmp(s);
+    const auto dibBytes = testsupport::buildBmpFile(s);
     bytes.insert(bytes.end(), dibBytes.begin(), dibBytes.end());
     const fs::path file = testsupport::workDir("dib") / "raw.dib";
     writeFile(file, bytes);

@@ -10,7 +10,7 @@
 
 namespace testsupport {
 
-struct BmpSpec {
+struct BmpFileSpec {
     int width = 8;
     int height = 4;
     int bits = 8;
@@ -38,7 +38,7 @@ inline void put32(std::vector<std::uint8_t>& b, std::uint32_t v) {
 }
 
 // One stored row of uncompressed pixels, padded to 4 bytes.
-inline std::vector<std::uint8_t> packRow(const BmpSpec& s, int y) {
+inline std::vector<std::uint8_t> packRow(const BmpFileSpec& s, int y) {
     const std::size_t stride = (std::size_t(s.width) * std::size_t(s.bits) + 31) / 32 * 4;
     std::vector<std::uint8_t> row(stride, 0);
     const int bytesPer = s.bits > 8 ? s.bits / 8 : 0;
@@ -57,7 +57,7 @@ inline std::vector<std::uint8_t> packRow(const BmpSpec& s, int y) {
 
 // Run-length data: runs of equal indices as encoded runs, an end of line after each row, an end of
 // bitmap at the end. Rows go bottom first.
-inline std::vector<std::uint8_t> encodeRle(const BmpSpec& s) {
+inline std::vector<std::uint8_t> encodeRle(const BmpFileSpec& s) {
     std::vector<std::uint8_t> out;
     for (int r = 0; r < s.height; ++r) {
         const int y = s.height - 1 - r;
@@ -77,7 +77,7 @@ inline std::vector<std::uint8_t> encodeRle(const BmpSpec& s) {
 
 } // namespace bmpbuild
 
-inline std::vector<std::uint8_t> buildBmp(const BmpSpec& s) {
+inline std::vector<std::uint8_t> buildBmpFile(const BmpFileSpec& s) {
     using namespace bmpbuild;
     const bool core = s.headerSize == 12;
     const std::uint32_t entries = std::uint32_t(s.colours.size() / 3);
@@ -128,7 +128,7 @@ inline std::vector<std::uint8_t> buildBmp(const BmpSpec& s) {
 }
 
 // A table of n distinct colours that survive any decoder unchanged.
-inline std::vector<std::uint8_t> distinctColours(int n) {
+inline std::vector<std::uint8_t> distinctFileColours(int n) {
     std::vector<std::uint8_t> c;
     for (int i = 0; i < n; ++i)
         c.push_back(std::uint8_t(i * 37)), c.push_back(std::uint8_t(255 - i * 11)),
@@ -137,7 +137,7 @@ inline std::vector<std::uint8_t> distinctColours(int n) {
 }
 
 // A picture of indices below n with runs and single pixels.
-inline std::vector<std::uint8_t> patternIndices(int width, int height, int n) {
+inline std::vector<std::uint8_t> filePatternIndices(int width, int height, int n) {
     std::vector<std::uint8_t> p(std::size_t(width) * std::size_t(height));
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
