@@ -253,7 +253,6 @@ BmpFileRead OpenBmpFile(const std::string& fileName) {
     const int handle = host::FileOpen(fileName, host::fmOpenRead | host::fmShareDenyWrite);
     if (handle < 0) {
         out.error = std::strerror(errno);
-        if (!out.error.empty()) out.error[0] = char(std::tolower(out.error[0]));
         return out;
     }
     out = ReadBmpFile(handle, true);

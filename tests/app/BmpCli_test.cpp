@@ -179,7 +179,7 @@ TEST(BmpCli, BrokenInputsExitOneNamingTheFileAndLeaveOutAlone) {
         std::string file, words;
     };
     for (const Case& c : {Case{"cut.bmp", "pixel data is cut short"}, Case{"photo.bmp", "JPEG picture"},
-                          Case{"missing.bmp", "no such file"}}) {
+                          Case{"missing.bmp", "No such file"}}) {
         int status = -1;
         const std::string said =
             tool("convert " + quote(dir / c.file) + " " + quote(dir / "out.bmp"), &status);
