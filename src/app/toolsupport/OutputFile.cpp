@@ -44,7 +44,11 @@ bool OutputFile::create(std::string& error) {
     }
     m_final = final.string();
     const fs::path folder = final.has_parent_path() ? final.parent_path() : fs::path(".");
-    std::string pattern = (folder / ("." + final.filename().string() + ".tmp-XXXXXX")).string();
+    // Built by appending: GCC 12 at -O3 misreads a chain of string concatenations as an overlapping copy.
+    std::string hidden(1, '.');
+    hidden.append(final.filename().string());
+    hidden.append(".tmp-XXXXXX");
+    const std::string pattern = (folder / hidden).string();
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     const int fd = ::mkstemp(name.data());
