@@ -154,6 +154,7 @@ TEST(KvAVIFile, StreamsAreListedAnewWheneverTheFileInterfaceChanges) {
     f.SetPFile(&third.file);
     EXPECT_EQ(f.GetStreamCount(), 2);
     EXPECT_EQ(other.video1.refs, 1); // the first interface's streams were released
+    f.CloseFile();                   // before the fake interfaces go out of scope
 }
 
 TEST(KvAVIFile, FileNameChangesCloseTheFileOnlyWhenTheNameDiffers) {
