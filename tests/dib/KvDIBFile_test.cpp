@@ -70,7 +70,7 @@ void expectPacked(const BITMAPINFOHEADER* dib) {
 struct Kind {
     std::string name;
     std::string pixFmt; // made by ffmpeg when set
-    BmpFileSpec spec;   // else built byte by byte
+    BmpFileSpec layout; // else built byte by byte
 };
 
 BmpFileSpec indexed(int bits, int colours, std::uint32_t header = 40, std::uint32_t compression = 0) {
@@ -145,7 +145,7 @@ TEST_P(BmpKinds, ReadsPackedDibWithFfmpegsPixels) {
                                    kind.pixFmt + " " + testsupport::quote(file)),
                   0);
     } else {
-        writeFile(file, testsupport::buildBmpFile(kind.spec));
+        writeFile(file, testsupport::buildBmpFile(kind.layout));
     }
     ASSERT_EQ(testsupport::run("ffmpeg -v error -y -i " + testsupport::quote(file) +
                                " -f rawvideo -pix_fmt bgr24 " + testsupport::quote(raw)),

@@ -23,18 +23,18 @@ std::string Arguments::parse(const std::vector<std::string>& args,
         }
         const std::size_t equals = arg.find('=');
         const std::string name = arg.substr(0, equals);
-        const OptionSpec* spec = nullptr;
+        const OptionSpec* option = nullptr;
         for (const OptionSpec& o : options)
-            if (o.name == name || (!o.shortName.empty() && o.shortName == name)) spec = &o;
-        if (!spec) return "unknown option '" + name + "'";
-        if (!spec->takesValue) {
-            if (equals != std::string::npos) return spec->name + " takes no value";
-            m_values[spec->name] = {};
+            if (o.name == name || (!o.shortName.empty() && o.shortName == name)) option = &o;
+        if (!option) return "unknown option '" + name + "'";
+        if (!option->takesValue) {
+            if (equals != std::string::npos) return option->name + " takes no value";
+            m_values[option->name] = {};
         } else if (equals != std::string::npos) {
-            m_values[spec->name] = arg.substr(equals + 1);
+            m_values[option->name] = arg.substr(equals + 1);
         } else {
-            if (i + 1 >= args.size()) return spec->name + " needs a value";
-            m_values[spec->name] = args[++i];
+            if (i + 1 >= args.size()) return option->name + " needs a value";
+            m_values[option->name] = args[++i];
         }
     }
     return {};

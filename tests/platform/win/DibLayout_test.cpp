@@ -53,7 +53,7 @@ std::vector<std::uint8_t> header(const HeaderSpec& s) {
 
 struct LayoutCase {
     const char* name;
-    HeaderSpec spec;
+    HeaderSpec header;
     std::vector<DWORD> masksBehind; // appended after the header
     DWORD colours;
     std::size_t colourOffset;
@@ -66,7 +66,7 @@ class DibLayoutRows : public ::testing::TestWithParam<LayoutCase> {};
 
 TEST_P(DibLayoutRows, LocatesTableMasksAndPixels) {
     const LayoutCase& c = GetParam();
-    auto bytes = header(c.spec);
+    auto bytes = header(c.header);
     for (DWORD m : c.masksBehind)
         for (int i = 0; i < 4; ++i)
             bytes.push_back(std::uint8_t(m >> (8 * i)));
