@@ -2,7 +2,7 @@
 // is stored; `convert` reads any BMP file and writes it anew as an uncompressed BMP of 24 bits (through
 // the bitmap object) or of 1, 4 or 8 bits (through a DIB made from the device bitmap).
 #include "app/bmptool/Commands.h"
-#include "app/toolsupport/ToolMessages.h"
+#include "app/toolsupport/CommandDispatch.h"
 
 #include <cstdio>
 #include <string>
@@ -28,15 +28,7 @@ const char* const kUsage =
 } // namespace
 
 int main(int argc, char** argv) {
-    toolsupport::setProgramName("quillan-bmp");
-    const std::vector<std::string> args(argv + 1, argv + argc);
-    if (!args.empty() && (args[0] == "-h" || args[0] == "--help")) {
-        std::fputs(kUsage, stdout);
-        return toolsupport::kExitOk;
-    }
-    if (args.empty()) return toolsupport::usageError("no command given");
-    const std::vector<std::string> rest(args.begin() + 1, args.end());
-    if (args[0] == "info") return bmptool::infoCommand(rest);
-    if (args[0] == "convert") return bmptool::convertCommand(rest);
-    return toolsupport::usageError("unknown command '" + args[0] + "'");
+    return toolsupport::runToolCommand(
+        "quillan-bmp", kUsage, argc, argv,
+        {{"info", bmptool::infoCommand}, {"convert", bmptool::convertCommand}});
 }

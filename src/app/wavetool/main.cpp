@@ -1,8 +1,8 @@
 // quillan-wave: what the wave-audio library does with files, from the command line: `info` prints what
 // a wave file holds; `convert` changes the depth, channels or rate of PCM; `decode` and `encode` turn
 // Microsoft ADPCM into PCM and back; `import` wraps headerless PCM into a wave file.
+#include "app/toolsupport/CommandDispatch.h"
 #include "app/toolsupport/InterruptGuard.h"
-#include "app/toolsupport/ToolMessages.h"
 #include "app/wavetool/Commands.h"
 
 #include <cstdio>
@@ -30,21 +30,13 @@ const char* const kUsage =
 } // namespace
 
 int main(int argc, char** argv) {
-    toolsupport::setProgramName("quillan-wave");
-    const std::vector<std::string> args(argv + 1, argv + argc);
-    if (!args.empty() && (args[0] == "-h" || args[0] == "--help")) {
-        std::fputs(kUsage, stdout);
-        return toolsupport::kExitOk;
-    }
-    if (args.empty()) return toolsupport::usageError("no command given");
-    const std::vector<std::string> rest(args.begin() + 1, args.end());
     // Installed before any output file exists, so Ctrl-C at any moment ends a command cleanly: the data
     // loop sees it and the temporary output is removed.
     toolsupport::InterruptGuard interrupts;
-    if (args[0] == "info") return wavetool::infoCommand(rest);
-    if (args[0] == "convert") return wavetool::convertCommand(rest);
-    if (args[0] == "decode") return wavetool::decodeCommand(rest);
-    if (args[0] == "encode") return wavetool::encodeCommand(rest);
-    if (args[0] == "import") return wavetool::importCommand(rest);
-    return toolsupport::usageError("unknown command '" + args[0] + "'");
+    return toolsupport::runToolCommand("quillan-wave", kUsage, argc, argv,
+                                       {{"info", wavetool::infoCommand},
+                                        {"convert", wavetool::convertCommand},
+                                        {"decode", wavetool::decodeCommand},
+                                        {"encode", wavetool::encodeCommand},
+                                        {"import", wavetool::importCommand}});
 }
