@@ -4,6 +4,7 @@
 
 #include "core/KvUtils.h"
 #include "platform/win/ByteReader.h"
+#include "platform/win/DibLayout.h"
 #include "wave/KvRIFFInternal.h"
 
 #include <cstring>
@@ -27,42 +28,18 @@ bool sameBlock(const void* a, const void* b) {
     return size == blockSize(b) && size <= 0x7FFFFFFF && GlobalCmpMem(a, b, std::int32_t(size));
 }
 
-// The size of a packed DIB as its header describes it: header, colour table (or the three masks of
-// BI_BITFIELDS) and the rows, each padded to 4 bytes; the stated image size for compressed pixels.
-// Computed in 64 bits; 0 when the values are absurd.
-std::uint64_t describedDibSize(win::ByteReader header) {
-    const std::uint32_t biSize = header.u32().value_or(0);
-    const std::int64_t width = header.i32().value_or(0);
-    const std::int64_t height = header.i32().value_or(0);
-    header.skip(2);
-    const std::uint32_t bits = header.u16().value_or(0);
-    const std::uint32_t compression = header.u32().value_or(0);
-    const std::uint32_t sizeImage = header.u32().value_or(0);
-    header.skip(8);
-    std::uint64_t colors = header.u32().value_or(0);
-    if (header.failed() || bits == 0 || bits > 32 || width <= 0) return 0;
-    if (colors == 0 && bits <= 8) colors = 1u << bits;
-    std::uint64_t table = colors * 4;
-    if (compression == win::BI_BITFIELDS && biSize == sizeof(win::BITMAPINFOHEADER)) table += 12;
-    std::uint64_t pixels = sizeImage;
-    if (compression == win::BI_RGB || compression == win::BI_BITFIELDS) {
-        const std::uint64_t stride = ((std::uint64_t(width) * bits + 31) / 32) * 4;
-        pixels = stride * std::uint64_t(height < 0 ? -height : height);
-    }
-    return std::uint64_t(biSize) + table + pixels;
-}
-
-// The size in bytes of the packed DIB at `dib`, 0 when its header is not one a block of `limit` bytes
-// (0: unknown) can hold. The header is read through the bounds-checked reader.
+// The size in bytes of the packed DIB at `dib` by the one DIB layout, 0 when its header is not one a
+// block of `limit` bytes (0: not a global block, so only the 40-byte header is known to be there) holds.
 std::size_t packedDibSize(const void* dib, std::size_t limit) {
-    if (limit && limit < sizeof(win::BITMAPINFOHEADER)) return 0;
-    win::ByteReader header({static_cast<const std::uint8_t*>(dib), sizeof(win::BITMAPINFOHEADER)});
-    const std::uint32_t biSize = header.u32().value_or(0);
-    if (biSize < sizeof(win::BITMAPINFOHEADER)) return 0;
-    header.seek(0);
-    const std::uint64_t size = describedDibSize(header);
-    if (size < biSize || size > 0x7FFFFFF0 || (limit && size > limit)) return 0;
-    return std::size_t(size);
+    const auto* header = static_cast<const win::BITMAPINFOHEADER*>(dib);
+    const std::size_t available = limit ? limit : sizeof(win::BITMAPINFOHEADER);
+    if (available < sizeof(win::BITMAPINFOHEADER)) return 0;
+    if (!limit) {
+        const auto layout = win::ParseDibLayout({static_cast<const std::uint8_t*>(dib), available});
+        return layout && layout->packedSize() <= 0x7FFFFFF0 ? layout->packedSize() : 0;
+    }
+    const auto layout = win::DibLayoutOf(header, available);
+    return layout ? layout->packedSize() : 0;
 }
 
 // The bytes a present value takes in its DISP chunk: text with its terminating zero, or the whole
